@@ -1,0 +1,27 @@
+#pragma once
+// Conversion between file bytes and UTF-16 text by Windows code page number.
+// On Windows this is MultiByteToWideChar / WideCharToMultiByte with flags 0;
+// elsewhere a stand-in with the same contract: malformed input never stops
+// a conversion, and characters a code page cannot hold become '?'.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Code page 0 names the system's ANSI code page, as on Windows.
+inline constexpr uint32_t kCodePageAnsi = 0;
+inline constexpr uint32_t kCodePageUtf8 = 65001;
+
+std::u16string BytesToText(const char* bytes, size_t count, uint32_t codePage);
+std::string TextToBytes(const std::u16string& text, uint32_t codePage);
+
+inline std::u16string BytesToText(const std::string& bytes, uint32_t codePage) {
+    return BytesToText(bytes.data(), bytes.size(), codePage);
+}
+
+// The code page that code page 0 stands for. On Windows the system's
+// (GetACP); natively the stand-in legacy code page, 936 unless a test
+// chose another with SetNativeAnsiCodePage.
+uint32_t ActiveAnsiCodePage();
+#ifndef _WIN32
+void SetNativeAnsiCodePage(uint32_t codePage);
+#endif
