@@ -4,70 +4,30 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <regex>
 
+#include "../support/program.h"
 #include "../support/testfs.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path ProgramUnderTest() {
-    const char* unixPath = std::getenv("DZD_EXE");
-    if (!unixPath) return {};
-    std::string p = unixPath;
-    if (!p.empty() && p[0] == '/') p = "Z:" + p;  // Wine maps / to drive Z:
-    for (char& c : p)
-        if (c == '/') c = '\\';
-    return fs::path(p);
-}
-
-struct Found {
-    DWORD pid;
-    HWND hwnd;
-};
-
-BOOL CALLBACK FindTopLevelOf(HWND hwnd, LPARAM lp) {
-    auto* f = reinterpret_cast<Found*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == f->pid && IsWindowVisible(hwnd)) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Runs the copy in `dir` with the given arguments, waits for its window,
-// closes it and returns the process's exit code.
+// Runs the copy with the given arguments, waits for its window, closes it
+// and returns the process's exit code.
 DWORD RunAndClose(const fs::path& exe, const std::wstring& args, bool* sawWindow) {
-    std::wstring cmd = L"\"" + exe.wstring() + L"\"" + (args.empty() ? L"" : L" " + args);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, exe.parent_path().wstring().c_str(),
-                        &si, &pi))
-        return 9999;
-    Found f{pi.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !f.hwnd; ++i) {
-        Sleep(50);
-        EnumWindows(FindTopLevelOf, reinterpret_cast<LPARAM>(&f));
-    }
-    *sawWindow = f.hwnd != nullptr;
-    if (f.hwnd) PostMessageW(f.hwnd, WM_CLOSE, 0, 0);
-    DWORD code = 9998;
-    if (WaitForSingleObject(pi.hProcess, 15000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code;
+    testprog::Process p(exe, args);
+    if (!p.Started()) return 9999;
+    HWND dialog = testprog::WaitForWindow(p.Id());
+    *sawWindow = dialog != nullptr;
+    if (dialog) PostMessageW(dialog, WM_CLOSE, 0, 0);
+    return p.WaitForExit(15000);
 }
 
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::path src = ProgramUnderTest();
+        fs::path src = testprog::FromEnvironment("DZD_EXE");
         ASSERT_FALSE(src.empty()) << "DZD_EXE is not set";
         exe = dir.path() / "DivezavuDizuzuDud.exe";
         fs::copy_file(src, exe);
