@@ -7,6 +7,7 @@
 //   fake_browser --bystander <tag>          windows that must survive the run:
 //       other classes, and a browser-class window that is not top-level.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <fstream>
 #include <iterator>
