@@ -100,6 +100,15 @@ void ApplyLayout(UINT dpi, POINT origin) {
     PlaceControl(form.cmdCancel, frmMainDesign::kCmdCancel, dpi);
     SIZE size = WindowSizeForDpi(dpi);
     SetWindowPos(form.hwnd, nullptr, origin.x, origin.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame may not follow the computed metrics exactly (a frame drawn
+    // at another DPI, a theme): make the client area itself exact.
+    PixelSize want = ClientSizeForDpi(static_cast<int>(dpi));
+    RECT client;
+    GetClientRect(form.hwnd, &client);
+    int dx = want.width - client.right, dy = want.height - client.bottom;
+    if (dx != 0 || dy != 0)
+        SetWindowPos(form.hwnd, nullptr, 0, 0, size.cx + dx, size.cy + dy,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     InvalidateRect(form.hwnd, nullptr, TRUE);
 }
 
