@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "dialog/frmmain.h"
-#include "windows/handles.h"
+#include "dialog/unique_any.h"
 
 std::vector<DWORD> OwningProcesses(const std::vector<HWND>& windows) {
     std::vector<DWORD> ids;
@@ -18,9 +18,9 @@ std::vector<DWORD> OwningProcesses(const std::vector<HWND>& windows) {
 
 ExitWait WaitForProcessesToExit(const std::vector<DWORD>& processIds, DWORD timeoutMs) {
     ExitWait result;
-    std::vector<unique_handle> running;
+    std::vector<UniqueAny<HANDLE, &CloseHandle>> running;
     for (DWORD pid : processIds) {
-        unique_handle h(OpenProcess(SYNCHRONIZE, FALSE, pid));
+        UniqueAny<HANDLE, &CloseHandle> h(OpenProcess(SYNCHRONIZE, FALSE, pid));
         // A process that is already gone, or that we may not watch, is not waited for.
         if (!h) continue;
         running.push_back(std::move(h));
