@@ -39,6 +39,15 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
     case Access::ReadWriteAlways:
         h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            // Windows refuses to open a read-only file for writing; Wine run
+            // by an administrator does not. Refuse it the same everywhere.
+            BY_HANDLE_FILE_INFORMATION info;
+            if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+                CloseHandle(h);
+                h = INVALID_HANDLE_VALUE;
+            }
+        }
         break;
     case Access::CreateNew:
         h = CreateFileW(W(path), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
