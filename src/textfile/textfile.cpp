@@ -1,5 +1,6 @@
 #include "textfile/textfile.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -11,6 +12,13 @@ namespace {
 // Files of 2^31 bytes or more are never read whole.
 constexpr uint64_t kMaxWholeFile = 0x7FFFFFFF;
 constexpr size_t kDetectChunk = 1 << 20;
+
+bool LittleEndianHost() {
+    const char16_t one = 1;
+    unsigned char first;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
 
 uint32_t CodePageOf(TextEncoding encoding) { return encoding == encAnsi ? AnsiCodePage : kCodePageUtf8; }
 
@@ -31,6 +39,11 @@ std::u16string DecodeUtf16(const uint8_t* p, size_t count, bool bigEndian) {
     // An odd last byte becomes a character of its own, as its low byte.
     std::u16string text((count + 1) / 2, u'\0');
     const size_t pairs = count / 2;
+    if (!bigEndian && LittleEndianHost()) {
+        if (pairs) std::memcpy(&text[0], p, 2 * pairs);
+        if (count % 2) text[pairs] = static_cast<char16_t>(p[count - 1]);
+        return text;
+    }
     const int hi = bigEndian ? 0 : 1, lo = bigEndian ? 1 : 0;
     for (size_t i = 0; i < pairs; ++i)
         text[i] = static_cast<char16_t>(p[2 * i + lo] | (p[2 * i + hi] << 8));
@@ -49,30 +62,36 @@ std::u16string Decode(const uint8_t* p, size_t count, TextEncoding encoding) {
     }
 }
 
-// The bytes to write: the mark when asked for, then the text. False when the
-// encoding cannot hold text (UTF-32, none chosen) or the conversion fails.
-bool Encode(const std::u16string& text, TextEncoding encoding, bool withMark, std::string& out) {
-    out.clear();
+// What a write puts in the file: the mark when asked for, then the text.
+struct Encoded {
+    std::string mark;
+    std::string text;
+    bool Empty() const { return mark.empty() && text.empty(); }
+};
+
+// False when the encoding cannot hold text (UTF-32, none chosen) or the
+// conversion yields nothing.
+bool Encode(const std::u16string& text, TextEncoding encoding, bool withMark, Encoded& out) {
     if (withMark) {
         uint32_t mark = 0;
         const size_t length = BomForEncoding(encoding, mark);
-        for (size_t i = 0; i < length; ++i) out += static_cast<char>((mark >> (8 * i)) & 0xFF);
+        for (size_t i = 0; i < length; ++i) out.mark += static_cast<char>((mark >> (8 * i)) & 0xFF);
     }
     if (text.empty()) return true;
     switch (encoding) {
     case encAnsi:
     case encUtf8Bom:
-    case encUtf8: {
-        const std::string bytes = TextToBytes(text, CodePageOf(encoding));
-        if (bytes.empty()) return false;
-        out += bytes;
-        return true;
-    }
+    case encUtf8:
+        out.text = TextToBytes(text, CodePageOf(encoding));
+        return !out.text.empty();
     case encUtf16LE:
     case encUtf16BE: {
-        const size_t start = out.size();
-        out.resize(start + 2 * text.size());
-        char* q = &out[start];
+        out.text.resize(2 * text.size());
+        char* q = &out.text[0];
+        if (encoding == encUtf16LE && LittleEndianHost()) {
+            std::memcpy(q, text.data(), out.text.size());
+            return true;
+        }
         const int hi = encoding == encUtf16BE ? 0 : 1, lo = 1 - hi;
         for (size_t i = 0; i < text.size(); ++i) {
             q[2 * i + lo] = static_cast<char>(text[i] & 0xFF);
@@ -87,10 +106,11 @@ bool Encode(const std::u16string& text, TextEncoding encoding, bool withMark, st
 bool ReplaceContent(const std::u16string& path, const std::u16string& text, TextEncoding encoding) {
     // Everything is encoded before the file is touched, so text that cannot
     // be written leaves the file as it was.
-    std::string bytes;
+    Encoded bytes;
     if (!Encode(text, encoding, true, bytes)) return false;
     ReplacementFile file(path);
-    return file.IsOpen() && file.Write(bytes.data(), bytes.size()) && file.Commit();
+    return file.IsOpen() && file.Write(bytes.mark.data(), bytes.mark.size()) &&
+           file.Write(bytes.text.data(), bytes.text.size()) && file.Commit();
 }
 
 bool AppendContent(const std::u16string& path, const std::u16string& text, TextEncoding& encoding,
@@ -104,11 +124,12 @@ bool AppendContent(const std::u16string& path, const std::u16string& text, TextE
     if (encoding == encAuto) encoding = defaultEncoding;
     if (encoding == encAuto && append) encoding = DetectOpenFile(file);
     if (encoding == encAuto) return text.empty();
-    std::string bytes;
+    Encoded bytes;
     if (!Encode(text, encoding, !append, bytes)) return false;
-    if (bytes.empty()) return true;
+    if (bytes.Empty()) return true;
     if (!file.SeekTo(size)) return false;
-    if (!file.Write(bytes.data(), bytes.size())) {
+    if (!(bytes.mark.empty() || file.Write(bytes.mark.data(), bytes.mark.size())) ||
+        !(bytes.text.empty() || file.Write(bytes.text.data(), bytes.text.size()))) {
         // Take back whatever part of the text got in.
         file.Truncate(size);
         return false;
