@@ -57,7 +57,8 @@ private:
 class ReplacementFile {
 public:
     // Not open when the target cannot be replaced: a folder, a read-only
-    // file, a file another program holds without sharing, a missing folder.
+    // file, a file another program holds without sharing writes or deletion,
+    // a missing folder.
     explicit ReplacementFile(const std::u16string& target);
     // Discards the temporary file unless the content was committed.
     ~ReplacementFile();

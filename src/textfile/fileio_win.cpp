@@ -114,10 +114,13 @@ Target ProbeReplaceTarget(const std::u16string& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? Target::Missing : Target::Refused;
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return Target::Refused;
-    // The same access a write in place would take: a program that holds the
-    // file without sharing it keeps it unchanged.
-    HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The access the swap will need, asked for up front: a program that
+    // holds the file without sharing writes or deletion keeps it unchanged,
+    // and ReplaceFileW is not left to fail halfway (Wine's leaves a stray
+    // backup file behind when it does).
+    HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE | DELETE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return Target::Refused;
     CloseHandle(h);
     return Target::Replaceable;

@@ -141,6 +141,23 @@ TEST_F(WriteFault, ATargetLockedByAnotherHandleIsNeitherReadNorWritten) {
     ExpectUntouched();
 }
 
+TEST_F(WriteFault, AHolderThatForbidsDeletionBlocksOnlyTheReplacement) {
+    // The swap needs the right to delete the old file; without it the
+    // replacement fails whole, while reading and appending still work.
+    HANDLE holder = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    TextEncoding e = encUtf8Bom;
+    EXPECT_FALSE(WriteTextFile(path, u"{\"new\":1}", false, e, encAnsi));
+    ExpectUntouched();
+    e = encAuto;
+    EXPECT_EQ(ReadTextFile(path, e), u"{\"original\":true}");
+    EXPECT_TRUE(WriteTextFile(path, u"+", true, e, encAuto));
+    CloseHandle(holder);
+    EXPECT_EQ(testfs::ReadBytes(file), kOriginal + "+");
+}
+
 TEST_F(WriteFault, AReaderSharingTheFileDoesNotBlockAReplacement) {
     // A program that reads with full sharing, as editors do, does not stop the swap.
     HANDLE reader = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ,
