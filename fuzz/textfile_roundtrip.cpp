@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "textfile/textfile.h"
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 const fs::path& Folder() {
     static const fs::path folder = [] {
-        fs::path p = fs::temp_directory_path() / ("dzd-fuzz-textfile-" + std::to_string(std::rand()));
+        fs::path p = fs::temp_directory_path() / ("dzd-fuzz-textfile-" + std::to_string(std::random_device{}()));
         fs::create_directories(p);
         std::atexit([] {
             std::error_code ec;
