@@ -15,17 +15,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A scratch folder for the whole run, removed when the process ends.
+struct Scratch {
+    fs::path folder = fs::temp_directory_path() / ("dzd-fuzz-textfile-" + std::to_string(std::random_device{}()));
+    Scratch() { fs::create_directories(folder); }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+};
+
 const fs::path& Folder() {
-    static const fs::path folder = [] {
-        fs::path p = fs::temp_directory_path() / ("dzd-fuzz-textfile-" + std::to_string(std::random_device{}()));
-        fs::create_directories(p);
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(Folder(), ec);
-        });
-        return p;
-    }();
-    return folder;
+    static const Scratch scratch;
+    return scratch.folder;
 }
 
 std::string Slurp(const fs::path& p) {
