@@ -10,9 +10,9 @@ for p in $PACKAGES; do
   status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)
   [ "$status" = "installed" ] || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-
-if [ "$(id -u)" -eq 0 ]; then
+if [ -z "$missing" ]; then
+  :
+elif [ "$(id -u)" -eq 0 ]; then
   echo "Installing:$missing"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq && apt-get install -y -qq --no-install-recommends $missing >/dev/null || exit 1
@@ -21,3 +21,16 @@ else
   echo "  sudo apt-get install -y$missing"
   exit 1
 fi
+
+# Wine takes its ANSI code page from the locale, and the text-file tests run
+# under a Western (1252) and a Chinese (936) one: both must exist.
+for l in en_US zh_CN; do
+  locale -a 2>/dev/null | grep -qix "$l.utf8" && continue
+  if [ "$(id -u)" -eq 0 ]; then
+    localedef -i "$l" -f UTF-8 "$l.UTF-8" || exit 1
+  else
+    echo "Missing locale $l.UTF-8. Run: sudo localedef -i $l -f UTF-8 $l.UTF-8"
+    exit 1
+  fi
+done
+exit 0

@@ -11,6 +11,8 @@ public:
     enum class Access {
         ReadExisting,   // read; others may read and write meanwhile
         AppendAlways,   // append at the end; created when missing
+        ReadWriteAlways,  // read and write anywhere; created when missing; others may read and write meanwhile
+        CreateNew,      // write a file that must not exist yet; nobody else may open it meanwhile
     };
 
     FileHandle() = default;
@@ -30,6 +32,9 @@ public:
     size_t Read(void* buffer, size_t count);
     // True only when every byte was written.
     bool Write(const void* data, size_t count);
+    // Cuts the file to `size` bytes (and leaves the position there).
+    bool Truncate(uint64_t size);
+    // True when everything written is on the disk.
     bool Flush();
     void Close();
 
@@ -44,6 +49,44 @@ private:
     explicit FileHandle(Native h) : handle_(h) {}
     Native handle_ = kInvalid;
 };
+
+// New content for an existing or missing file, written to a temporary file
+// in the same folder and swapped in whole once complete, so the file never
+// holds half of the new content: it has either its old content or all of
+// the new. The file keeps its attributes and security settings.
+class ReplacementFile {
+public:
+    // Not open when the target cannot be replaced: a folder, a read-only
+    // file, a file another program holds without sharing writes or deletion,
+    // a missing folder.
+    explicit ReplacementFile(const std::u16string& target);
+    // Discards the temporary file unless the content was committed.
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    bool IsOpen() const { return file_.IsOpen(); }
+    bool Write(const void* data, size_t count);
+    // Flushes and swaps the new content in. False, the target as it was and
+    // the temporary file gone when any step, earlier writes included, failed.
+    bool Commit();
+    // Where the new content is being written, until it is committed.
+    const std::u16string& TemporaryPath() const { return temp_; }
+
+private:
+    void Discard();
+
+    std::u16string target_;
+    std::u16string temp_;
+    FileHandle file_;
+    bool targetExists_ = false;
+    bool failed_ = false;
+};
+
+// Test hook for the failure of a write midway: the nth FileHandle::Write
+// from now (1 for the next) writes half of its bytes and reports failure.
+// 0 switches it off.
+void FailFileWriteForTesting(int nth);
 
 // The separator between a folder and a name on this platform.
 #ifdef _WIN32

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "textfile/fileio_platform.h"
+
 namespace {
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
@@ -34,6 +36,22 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
         h = CreateFileW(W(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ, nullptr,
                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         break;
+    case Access::ReadWriteAlways:
+        h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            // Windows refuses to open a read-only file for writing; Wine run
+            // by an administrator does not. Refuse it the same everywhere.
+            BY_HANDLE_FILE_INFORMATION info;
+            if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+                CloseHandle(h);
+                h = INVALID_HANDLE_VALUE;
+            }
+        }
+        break;
+    case Access::CreateNew:
+        h = CreateFileW(W(path), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        break;
     }
     return FileHandle(reinterpret_cast<intptr_t>(h));
 }
@@ -63,6 +81,11 @@ size_t FileHandle::Read(void* buffer, size_t count) {
 }
 
 bool FileHandle::Write(const void* data, size_t count) {
+    if (fileio_platform::TakeWriteFault()) {
+        DWORD put = 0;
+        if (IsOpen() && count > 1) WriteFile(H(handle_), data, static_cast<DWORD>(count / 2), &put, nullptr);
+        return false;
+    }
     size_t total = 0;
     while (IsOpen() && total < count) {
         DWORD chunk = static_cast<DWORD>(count - total > 0x40000000 ? 0x40000000 : count - total);
@@ -74,8 +97,64 @@ bool FileHandle::Write(const void* data, size_t count) {
     return IsOpen();
 }
 
+bool FileHandle::Truncate(uint64_t size) {
+    return SeekTo(size) && SetEndOfFile(H(handle_));
+}
+
 bool FileHandle::Flush() { return IsOpen() && FlushFileBuffers(H(handle_)); }
 
 void FileHandle::Close() {
     if (IsOpen()) CloseHandle(H(std::exchange(handle_, kInvalid)));
 }
+
+namespace fileio_platform {
+
+Target ProbeReplaceTarget(const std::u16string& path) {
+    const DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? Target::Missing : Target::Refused;
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return Target::Refused;
+    // The access the swap will need, asked for up front: a program that
+    // holds the file without sharing writes or deletion keeps it unchanged,
+    // and ReplaceFileW is not left to fail halfway (Wine's leaves a stray
+    // backup file behind when it does).
+    HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE | DELETE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Target::Refused;
+    CloseHandle(h);
+    return Target::Replaceable;
+}
+
+bool SwapIn(std::u16string& temp, const std::u16string& target, bool targetExists) {
+    if (!targetExists) return MoveFileExW(W(temp), W(target), MOVEFILE_WRITE_THROUGH) != FALSE;
+    // ReplaceFileW carries the target's attributes, security settings and
+    // streams over to the new content; set the plain attributes as well in
+    // case the file system cannot.
+    const DWORD attributes = GetFileAttributesW(W(target));
+    const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & keep)) SetFileAttributesW(W(temp), attributes & keep);
+    if (ReplaceFileW(W(target), W(temp), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) return true;
+    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+        // The old content is gone already and the new sits under the
+        // temporary name: finish the move, and keep that file if it fails.
+        if (MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        temp.clear();
+    }
+    return false;
+}
+
+void RemoveFile(const std::u16string& path) { DeleteFileW(W(path)); }
+
+std::u16string UniqueTag() {
+    static ULONGLONG counter = 0;
+    ULONGLONG v = (static_cast<ULONGLONG>(GetCurrentProcessId()) << 40) ^ (GetTickCount64() << 8) ^ ++counter;
+    LARGE_INTEGER now;
+    if (QueryPerformanceCounter(&now)) v ^= static_cast<ULONGLONG>(now.QuadPart) * 0x9E3779B97F4A7C15ull;
+    std::u16string tag;
+    for (int i = 0; i < 12; ++i, v >>= 5) tag += u"0123456789abcdefghijklmnopqrstuv"[v & 31];
+    return tag;
+}
+
+}  // namespace fileio_platform

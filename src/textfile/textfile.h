@@ -1,8 +1,13 @@
 #pragma once
 // Whole text files in and out, in the encoding they have.
+#include <cstdint>
 #include <string>
 
 #include "textfile/encoding.h"
+
+// The code page encAnsi text is converted with: 0, the system's active ANSI
+// code page.
+inline constexpr uint32_t AnsiCodePage = 0;
 
 // The encoding of an existing file, or encAuto when it cannot be opened.
 TextEncoding GetFileEncoding(const std::u16string& path);

@@ -1,0 +1,1 @@
+dzd_add_benchmark(textfile_bench ${CMAKE_CURRENT_LIST_DIR}/textfile_bench.cpp)
