@@ -105,7 +105,8 @@ private:
             case 3: body += u"\\]\\-"; break;
             default: {
                 std::u16string l = Literal();
-                if (l == u"^" || l == u"-") l = u"\\" + l;
+                // [: and [. open POSIX classes in other engines.
+                if (l == u"^" || l == u"-" || l == u":" || l == u".") l = u"\\" + l;
                 body += l;
             }
             }
