@@ -21,6 +21,7 @@ struct Options {
     bool asciiOnly = false;     // texts and literals from ASCII only
     bool allowNewline = true;   // \n in texts and literals
     int maxDepth = 3;
+    bool quantifyNullable = true;  // bounded repetition of what can match empty
 };
 
 class Generator {
@@ -71,7 +72,7 @@ private:
     std::u16string Item(int depth, bool* nullable) {
         bool quantifiable = true;
         std::u16string atom = Atom(depth, nullable, &quantifiable);
-        if (!quantifiable || !c_.OneIn(3)) return atom;
+        if (!quantifiable || !c_.OneIn(3) || (*nullable && !o_.quantifyNullable)) return atom;
         static const char16_t* const kBounded[] = {u"?", u"{0,1}", u"{2}", u"{1,2}", u"{0,2}", u"{3}"};
         static const char16_t* const kUnbounded[] = {u"*", u"+", u"{1,}", u"{2,}", u"{0,}"};
         std::u16string q;
