@@ -115,6 +115,15 @@ public:
         Emit({Op::Match, 0, 0, 0});
         if (failed_) return std::nullopt;
         p.classes_ = std::move(classes_);
+        // A text without the unit cannot match: the search gives up at once
+        // instead of running threads that can never finish. Punctuation is
+        // rarer than letters in the texts this serves.
+        std::u16string required;
+        Required(root, &required);
+        for (auto it = required.rbegin(); it != required.rend() && !p.hasRequired_; ++it) {
+            if (!IsWordChar(*it)) p.required_ = *it, p.hasRequired_ = true;
+        }
+        if (!p.hasRequired_ && !required.empty()) p.required_ = required.back(), p.hasRequired_ = true;
         for (size_t pc = 0; pc < p.prog_.size(); ++pc) {
             const Inst& in = p.prog_[pc];
             if (in.op == Op::Save) continue;
@@ -136,6 +145,22 @@ private:
         bool greedy = true;
         std::vector<int> kids;
     };
+
+    // The units every match of the node holds, in order.
+    void Required(int id, std::u16string* out) const {
+        const Node& n = nodes_[static_cast<size_t>(id)];
+        switch (n.kind) {
+        case Kind::Char: out->push_back(n.ch); break;
+        case Kind::Group: Required(n.kids[0], out); break;
+        case Kind::Concat:
+            for (int k : n.kids) Required(k, out);
+            break;
+        case Kind::Repeat:
+            if (n.min >= 1) Required(n.kids[0], out);
+            break;
+        default: break;
+        }
+    }
 
     bool More() const { return pos_ < src_.size(); }
     char16_t Peek() const { return src_[pos_]; }
@@ -498,6 +523,10 @@ public:
             first_ = p.prefix_[0];
             firstIsLetter_ = p.ignoreCase_ && IsAsciiLetter(first_);
         }
+        if (p.hasRequired_) {
+            const char16_t orMask = p.ignoreCase_ && IsAsciiLetter(p.required_) ? 0x20 : 0;
+            lastRequired_ = FindLast(p.required_, orMask);
+        }
     }
 
     // anyMatch: stop at the first match reached, whatever its priority.
@@ -514,10 +543,10 @@ public:
             if (!matched) {
                 if (clist->count == 0) {
                     pos = NextCandidate(pos);
-                    if (pos == Pattern::kNoPart) return false;
+                    if (pos == Pattern::kNoPart || !RequiredAhead(pos)) return false;
                     Clear(clist);
                 }
-                if (IsCandidate(pos)) {
+                if (RequiredAhead(pos) && IsCandidate(pos)) {
                     std::fill(scratch_.begin(), scratch_.end(), Pattern::kNoPart);
                     AddThread(clist, 0, pos, nullptr);
                     started = true;
@@ -703,13 +732,55 @@ private:
         const size_t probe = std::min(len, q + 32);
         while (q < probe && same(t_[q])) ++q;
         if (q < probe || q >= len) return q;
-        bool table[128];
-        for (char16_t c = 0; c < 128; ++c) table[c] = same(c);
+        // The same steady list comes back after every interruption (a new
+        // start, a quote): keep its table.
+        const bool reuse = tableValid_ && tableWatch_ == watchStart && tablePcs_.size() == l.count &&
+                           std::equal(tablePcs_.begin(), tablePcs_.end(), l.pcs.begin()) &&
+                           std::equal(tableConsumed_.begin(), tableConsumed_.end(), consumed_.begin());
+        if (!reuse) {
+            for (char16_t c = 0; c < 128; ++c) table_[c] = same(c);
+            tablePcs_.assign(l.pcs.begin(), l.pcs.begin() + static_cast<std::ptrdiff_t>(l.count));
+            tableConsumed_.assign(consumed_.begin(), consumed_.begin() + static_cast<std::ptrdiff_t>(l.count));
+            tableWatch_ = watchStart;
+            tableValid_ = true;
+        }
+        const bool* table = table_;
         for (;;) {
             while (q < len && t_[q] < 128 && table[t_[q]]) ++q;
             if (q >= len || t_[q] < 128 || !same(t_[q])) return q;
             ++q;
         }
+    }
+
+    // Whether the required unit still occurs at or after pos.
+    bool RequiredAhead(size_t pos) const {
+        return !p_.hasRequired_ || (lastRequired_ != Pattern::kNoPart && pos <= lastRequired_);
+    }
+
+    // The last position holding `unit` (either case when orMask is 0x20).
+    size_t FindLast(char16_t unit, char16_t orMask) const {
+        const char16_t* d = t_.data();
+        size_t end = t_.size();
+#ifdef DZD_PATTERN_SSE2
+        const __m128i want = _mm_set1_epi16(static_cast<short>(unit));
+        const __m128i mask = _mm_set1_epi16(static_cast<short>(orMask));
+        while (end >= 8) {
+            __m128i v;
+            std::memcpy(&v, d + end - 8, sizeof v);
+            int bits = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(v, mask), want));
+            if (bits != 0) {
+                int i = 7;
+                while (!((bits >> (2 * i)) & 1)) --i;
+                return end - 8 + static_cast<size_t>(i);
+            }
+            end -= 8;
+        }
+#endif
+        while (end > 0) {
+            --end;
+            if (static_cast<char16_t>(d[end] | orMask) == unit) return end;
+        }
+        return Pattern::kNoPart;
     }
 
     bool MayStart(char16_t c) const {
@@ -780,6 +851,12 @@ private:
     List a_, b_;
     char16_t first_ = 0;
     bool firstIsLetter_ = false;
+    size_t lastRequired_ = Pattern::kNoPart;
+    bool table_[128] = {};
+    std::vector<int32_t> tablePcs_;
+    std::vector<char> tableConsumed_;
+    bool tableWatch_ = false;
+    bool tableValid_ = false;
 };
 
 bool Pattern::Search(std::u16string_view text, size_t from, Groups* groups) const {

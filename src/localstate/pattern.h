@@ -57,6 +57,8 @@ private:
     std::vector<Inst> prog_;
     std::vector<CharClass> classes_;
     std::u16string prefix_;  // literal every match starts with, folded when ignoreCase
+    char16_t required_ = 0;  // a unit every match holds somewhere (folded), when hasRequired_
+    bool hasRequired_ = false;
     int groupCount_ = 0;
     bool ignoreCase_ = false;
 };
