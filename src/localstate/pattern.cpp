@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -115,6 +117,9 @@ public:
         Emit({Op::Match, 0, 0, 0});
         if (failed_) return std::nullopt;
         p.classes_ = std::move(classes_);
+        for (const Inst& in : p.prog_)
+            if (in.op == Op::Bol || in.op == Op::Eol || in.op == Op::WordB || in.op == Op::NotWordB)
+                p.hasAssertions_ = true;
         // A text without the unit cannot match: the search gives up at once
         // instead of running threads that can never finish. Punctuation is
         // rarer than letters in the texts this serves.
@@ -602,6 +607,8 @@ public:
     }
 
 private:
+    friend class TestDfa;  // shares the prefilter and the unit tests
+
     struct List {
         std::vector<int32_t> pcs;
         std::vector<size_t> caps;
@@ -859,12 +866,215 @@ private:
     bool tableValid_ = false;
 };
 
+// Whether there is a match at all needs no groups and no priorities: the
+// set of live instructions is all that counts, so sets met once are kept as
+// states with their transitions, built as the text asks for them. Texts
+// that keep producing new sets fall back to the VM.
+class TestDfa {
+public:
+    enum : int { kUnknown = -1, kGaveUp = -2 };
+
+    TestDfa(const Pattern& p, std::u16string_view text) : p_(p), t_(text), vm_(p, text), seen_(p.prog_.size(), 0) {
+        Intern({});  // state 0: nothing alive
+    }
+
+    // 1 match, 0 none, kGaveUp when the states grew too many.
+    int Run() {
+        const size_t len = t_.size();
+        int s = 0;
+        size_t pos = 0;
+        for (;;) {
+            if (s == 0) {
+                pos = vm_.NextCandidate(pos);
+                if (pos == Pattern::kNoPart || !vm_.RequiredAhead(pos)) return 0;
+            }
+            if (vm_.RequiredAhead(pos) && vm_.IsCandidate(pos)) {
+                if (states_[static_cast<size_t>(s)].withStart == kUnknown) {
+                    std::vector<int32_t> pcs = states_[static_cast<size_t>(s)].pcs;
+                    pcs.push_back(0);
+                    const int n = Intern(Closure(pcs));
+                    if (n < 0) return kGaveUp;
+                    states_[static_cast<size_t>(s)].withStart = n;
+                }
+                s = states_[static_cast<size_t>(s)].withStart;
+            }
+            if (states_[static_cast<size_t>(s)].match) return 1;
+            // Known transitions on units that cannot start a match need no
+            // more than a table lookup each.
+            const State* st = &states_[static_cast<size_t>(s)];
+            size_t stay = 0;
+            while (pos < len) {
+                const char16_t u = t_[pos];
+                if (u >= 128 || vm_.MayStart(u)) break;
+                const int n = st->next[u];
+                if (n < 0) break;
+                ++pos;
+                if (n != s) {
+                    s = n;
+                    st = &states_[static_cast<size_t>(s)];
+                    stay = 0;
+                    if (st->match) return 1;
+                    if (s == 0) break;
+                } else if (++stay == 64) {
+                    // A long stay: find the few units that leave the state
+                    // and jump to the next of them.
+                    if (!Exits(s)) return kGaveUp;
+                    st = &states_[static_cast<size_t>(s)];
+                    pos = SkipStay(*st, pos);
+                }
+            }
+            if (s == 0) continue;
+            if (pos >= len) return 0;
+            const char16_t c = t_[pos++];
+            int next = c < 128 ? states_[static_cast<size_t>(s)].next[c] : kUnknown;
+            if (next == kUnknown) {
+                next = Step(s, c);
+                if (next < 0) return kGaveUp;
+                if (c < 128) states_[static_cast<size_t>(s)].next[c] = next;
+            }
+            s = next;
+        }
+    }
+
+private:
+    static constexpr size_t kMaxStates = 2000;
+    struct State {
+        std::vector<int32_t> pcs;  // sorted: consuming instructions and the match
+        bool match = false;
+        int withStart = kUnknown;
+        int next[128];
+        bool exitsKnown = false;
+        std::u16string exits;  // ASCII units that leave the state or may start a match
+    };
+
+    // Fills the state's whole ASCII row and lists the units that leave it
+    // (or may start a match); false when the states grew too many.
+    bool Exits(int s) {
+        if (states_[static_cast<size_t>(s)].exitsKnown) return true;
+        std::u16string exits;
+        for (char16_t c = 0; c < 128; ++c) {
+            int n = states_[static_cast<size_t>(s)].next[c];
+            if (n == kUnknown) {
+                n = Step(s, c);
+                if (n < 0) return false;
+                states_[static_cast<size_t>(s)].next[c] = n;
+            }
+            if (n != s || vm_.MayStart(c)) exits += c;
+        }
+        State& st = states_[static_cast<size_t>(s)];
+        st.exits = exits;
+        st.exitsKnown = true;
+        return true;
+    }
+
+    // The first position from pos on that holds an exit unit or a unit from
+    // 128 up (those take the slow way).
+    size_t SkipStay(const State& st, size_t pos) const {
+        const size_t len = t_.size();
+        const char16_t* d = t_.data();
+        if (st.exits.size() > 3) {
+            while (pos < len && d[pos] < 128 && st.exits.find(d[pos]) == std::u16string::npos) ++pos;
+            return pos;
+        }
+        char16_t e[3] = {0x80, 0x80, 0x80};  // 0x80 never passes the high-bit test below
+        for (size_t i = 0; i < st.exits.size(); ++i) e[i] = st.exits[i];
+#ifdef DZD_PATTERN_SSE2
+        const __m128i e0 = _mm_set1_epi16(static_cast<short>(e[0]));
+        const __m128i e1 = _mm_set1_epi16(static_cast<short>(e[1]));
+        const __m128i e2 = _mm_set1_epi16(static_cast<short>(e[2]));
+        const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+        const __m128i zero = _mm_setzero_si128();
+        while (pos + 8 <= len) {
+            __m128i v;
+            std::memcpy(&v, d + pos, sizeof v);
+            __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, e0), _mm_cmpeq_epi16(v, e1)),
+                                       _mm_or_si128(_mm_cmpeq_epi16(v, e2),
+                                                    _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero),
+                                                                  _mm_cmpeq_epi16(zero, zero))));
+            int bits = _mm_movemask_epi8(hit);
+            if (bits != 0) {
+                int i = 0;
+                while (!((bits >> (2 * i)) & 1)) ++i;
+                return pos + static_cast<size_t>(i);
+            }
+            pos += 8;
+        }
+#endif
+        while (pos < len && d[pos] < 128 && d[pos] != e[0] && d[pos] != e[1] && d[pos] != e[2]) ++pos;
+        return pos;
+    }
+
+    int Step(int s, char16_t c) {
+        std::vector<int32_t> moved;
+        for (int32_t pc : states_[static_cast<size_t>(s)].pcs) {
+            const Inst& in = p_.prog_[static_cast<size_t>(pc)];
+            if (in.op != Op::Match && vm_.Consumes(in, c)) moved.push_back(pc + 1);
+        }
+        return Intern(Closure(moved));
+    }
+
+    // The consuming instructions and the match reachable from `from`.
+    std::vector<int32_t> Closure(const std::vector<int32_t>& from) {
+        if (++gen_ == 0) {
+            std::fill(seen_.begin(), seen_.end(), 0);
+            gen_ = 1;
+        }
+        std::vector<int32_t> out, stack(from.rbegin(), from.rend());
+        while (!stack.empty()) {
+            const int32_t pc = stack.back();
+            stack.pop_back();
+            if (seen_[static_cast<size_t>(pc)] == gen_) continue;
+            seen_[static_cast<size_t>(pc)] = gen_;
+            const Inst& in = p_.prog_[static_cast<size_t>(pc)];
+            switch (in.op) {
+            case Op::Jmp: stack.push_back(in.x); break;
+            case Op::Split:
+                stack.push_back(in.y);
+                stack.push_back(in.x);
+                break;
+            case Op::Save: stack.push_back(pc + 1); break;
+            default: out.push_back(pc); break;
+            }
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    int Intern(std::vector<int32_t> pcs) {
+        auto it = ids_.find(pcs);
+        if (it != ids_.end()) return it->second;
+        if (states_.size() >= kMaxStates) return kGaveUp;
+        State st;
+        st.match = false;
+        for (int32_t pc : pcs)
+            if (p_.prog_[static_cast<size_t>(pc)].op == Op::Match) st.match = true;
+        std::fill(std::begin(st.next), std::end(st.next), static_cast<int>(kUnknown));
+        st.pcs = pcs;
+        states_.push_back(std::move(st));
+        const int id = static_cast<int>(states_.size() - 1);
+        ids_.emplace(std::move(pcs), id);
+        return id;
+    }
+
+    const Pattern& p_;
+    std::u16string_view t_;
+    PikeVm vm_;  // for its prefilter and unit tests
+    std::vector<State> states_;
+    std::map<std::vector<int32_t>, int> ids_;
+    std::vector<uint32_t> seen_;
+    uint32_t gen_ = 0;
+};
+
 bool Pattern::Search(std::u16string_view text, size_t from, Groups* groups) const {
     PikeVm vm(*this, text);
     return vm.Search(from, groups, false);
 }
 
 bool Pattern::Test(std::u16string_view text) const {
+    if (!hasAssertions_) {
+        const int found = TestDfa(*this, text).Run();
+        if (found != TestDfa::kGaveUp) return found == 1;
+    }
     PikeVm vm(*this, text);
     Groups g;
     return vm.Search(0, &g, true);

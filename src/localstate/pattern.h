@@ -52,11 +52,13 @@ public:
 
 private:
     friend class PikeVm;
+    friend class TestDfa;
     friend class PatternCompiler;
 
     std::vector<Inst> prog_;
     std::vector<CharClass> classes_;
     std::u16string prefix_;  // literal every match starts with, folded when ignoreCase
+    bool hasAssertions_ = false;  // ^ $ \b \B: positions matter, not only units
     char16_t required_ = 0;  // a unit every match holds somewhere (folded), when hasRequired_
     bool hasRequired_ = false;
     int groupCount_ = 0;
