@@ -124,7 +124,7 @@ TEST(PatternVsPcre2, RandomPatternsAndTexts) {
     SeededChoices choices(20261206);
     pattern_gen::Generator gen(choices, pattern_gen::Options{});
     int failures = 0;
-    for (int i = 0; i < 30000 && failures < 10; ++i) {
+    for (int i = 0; i < 15000 && failures < 10; ++i) {
         bool nullable = false;
         const std::u16string pattern = gen.Pattern(&nullable);
         for (int k = 0; k < 4; ++k) {
