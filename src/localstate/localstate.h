@@ -1,0 +1,38 @@
+#pragma once
+// The repair of one browser's Local State file: the custom scheme taken out
+// of the excluded schemes, the private-network experiment switched on.
+#include <functional>
+#include <string>
+#include <vector>
+
+// True when the path names something that exists and is not a folder; false
+// on every failure.
+bool FileExists(const std::u16string& path);
+
+// Repairs the file and writes it back, in the encoding it had, only when its
+// text changed. Every decision goes to the diagnostic log.
+void FixLocalState(const std::u16string& path);
+
+// The same, with the log messages handed to `log` instead.
+void FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log);
+
+// The rewrite of a text already read: the text after both rules, with the
+// messages telling what was decided appended to *logLines in order, the last
+// one saying whether the text changed.
+std::u16string RepairLocalStateText(const std::u16string& oldText, std::vector<std::u16string>* logLines);
+
+// The rules' patterns and replacements.
+namespace localstate_rules {
+inline const char16_t kSchemePattern[] =
+    uR"(("protocol_handler"\s*?:\s*?\{\s*?"excluded_schemes"\s*?:\s*?\{)([^}]*?"vezoverove"\s*?:\s*?"?)true)";
+inline const char16_t kSchemeReplacement[] = u"$1$2false";
+inline const char16_t kListPattern[] = uR"(("browser"\s*?:\s*?\{[^}]*?"enabled_labs_experiments"\s*?:\s*?\[))";
+inline const char16_t kEmptyListSuffix[] = uR"(\s*?\])";
+inline const char16_t kChoicePattern[] = u"block-insecure-private-network-requests@[0-9]";
+inline const char16_t kBrowserPattern[] = uR"(("browser"\s*?:\s*?\{))";
+inline const char16_t kAddToEmptyReplacement[] = uR"($1"block-insecure-private-network-requests@2")";
+inline const char16_t kChoiceReplacement[] = u"block-insecure-private-network-requests@2";
+inline const char16_t kAddFirstReplacement[] = uR"($1"block-insecure-private-network-requests@2",)";
+inline const char16_t kNewListReplacement[] =
+    uR"($1"enabled_labs_experiments":["block-insecure-private-network-requests@2"],)";
+}  // namespace localstate_rules

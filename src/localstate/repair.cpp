@@ -1,0 +1,47 @@
+#include "localstate/localstate.h"
+#include "localstate/regexp.h"
+
+using namespace localstate_rules;
+
+namespace {
+
+// Only empty lists take the entry without a comma: the same replacement on
+// a non-empty list elsewhere in the file would run the entry into that
+// list's first element.
+const std::u16string kEmptyListPattern = std::u16string(kListPattern) + u"(" + kEmptyListSuffix + u")";
+const char16_t kEmptyListReplacement[] = uR"($1"block-insecure-private-network-requests@2"$2)";
+
+// A new list put into an empty browser object must not be followed by a
+// comma; this finds exactly what the new-list replacement made of one.
+const char16_t kNewListInEmptyObjectPattern[] =
+    uR"(("browser"\s*?:\s*?\{"enabled_labs_experiments":\["block-insecure-private-network-requests@2"\]),(\s*?\}))";
+const char16_t kDropCommaReplacement[] = u"$1$2";
+
+}  // namespace
+
+std::u16string RepairLocalStateText(const std::u16string& oldText, std::vector<std::u16string>* logLines) {
+    auto log = [logLines](const char16_t* text) { logLines->push_back(text); };
+
+    std::u16string text = RegexReplace(oldText, kSchemePattern, kSchemeReplacement);
+    log(text != oldText ? u"excluded_schemes: true" : u"excluded_schemes: false");
+
+    if (RegexTest(kListPattern, text)) {
+        if (RegexTest(std::u16string(kListPattern) + kEmptyListSuffix, text)) {
+            log(u"browser: add block-insecure-private-network-requests@2");
+            text = RegexReplace(text, kEmptyListPattern, kEmptyListReplacement);
+        } else if (RegexTest(kChoicePattern, text)) {
+            log(u"browser: replace block-insecure-private-network-requests@2");
+            text = RegexReplace(text, kChoicePattern, kChoiceReplacement);
+        } else {
+            log(u"browser: add2 block-insecure-private-network-requests@2");
+            text = RegexReplace(text, kListPattern, kAddFirstReplacement);
+        }
+    } else {
+        log(u"browser: add enabled_labs_experiments");
+        text = RegexReplace(text, kBrowserPattern, kNewListReplacement);
+        text = RegexReplace(text, kNewListInEmptyObjectPattern, kDropCommaReplacement);
+    }
+
+    log(text != oldText ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
+    return text;
+}
