@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 scripts/deps.sh
 . scripts/display.sh
+. scripts/wine-look.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target DivezavuDizuzuDud
@@ -16,10 +17,14 @@ cmake --build --preset windows --target DivezavuDizuzuDud
 out="$root/build/run"
 mkdir -p "$out"
 # A Chinese ANSI code page, so the log's Chinese messages are kept.
+# Wine binds its display when its first program starts: display first.
+ensure_display
 export WINEPREFIX="$out/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" LANG=zh_CN.UTF-8
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing a Wine prefix of its own in $WINEPREFIX ..."
   wineboot -i >/dev/null 2>&1
+  wine_desktop_look
+  wineserver -k
   wineserver -w
 fi
 
@@ -46,7 +51,6 @@ wait_for() {  # a visible window whose title matches $1
   xdotool search --onlyvisible --name "$1" | head -n 1
 }
 
-ensure_display
 if [ "$DZD_VIRTUAL_DISPLAY" = 0 ]; then
   echo "Running on $DISPLAY: press OK, then close the dialog."
   wine "$exe" 'vezoverove://log=yes/'
@@ -70,6 +74,7 @@ else
   echo "Screenshot: $out/screenshot.png (the dialog before OK: $out/screenshot-dialog.png)"
 fi
 
+export LANG=C.UTF-8  # Wine is done; report in plain UTF-8
 show() {  # a settings file as UTF-8 text, one JSON member per line for diffing
   if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = "fffe" ]; then iconv -f UTF-16 -t UTF-8 "$1"; else cat "$1"; fi |
     sed 's/,"/,\n"/g'

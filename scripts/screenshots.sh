@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 scripts/deps.sh
 . scripts/display.sh
+. scripts/wine-look.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target DivezavuDizuzuDud >/dev/null
@@ -26,17 +27,7 @@ for dpi in 96 144 192; do
     wineserver -w
   fi
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
-  # Wine draws the title bar and frame itself, as Windows would, since a
-  # virtual display has no window manager to do it.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-  # The dialog asks for Windows' Chinese faces; stand in the Noto CJK faces
-  # of the same kind (sans for the label, serif for the buttons).
-  subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-  wine reg add "$subst" /v '微软雅黑' /t REG_SZ /d 'Noto Sans CJK SC' /f >/dev/null 2>&1
-  wine reg add "$subst" /v 'Microsoft YaHei' /t REG_SZ /d 'Noto Sans CJK SC' /f >/dev/null 2>&1
-  wine reg add "$subst" /v '宋体' /t REG_SZ /d 'Noto Serif CJK SC' /f >/dev/null 2>&1
-  wine reg add "$subst" /v 'SimSun' /t REG_SZ /d 'Noto Serif CJK SC' /f >/dev/null 2>&1
+  wine_desktop_look
   # The DPI is read when Wine's desktop starts: start afresh.
   wineserver -k 2>/dev/null || true
   wineserver -w

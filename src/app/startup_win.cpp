@@ -4,6 +4,7 @@
 
 #include "app/cmdline.h"
 #include "dialog/frmmain.h"
+#include "localstate/regexp.h"
 #include "log/log.h"
 
 std::u16string LowerCase(const std::u16string& text) {
@@ -19,5 +20,7 @@ void Main() {
     std::u16string cleaned = CleanCommandLine(ArgumentsAfterProgramName(reinterpret_cast<const char16_t*>(full)));
     if (CommandSwitchesLogOn(cleaned)) LogEnabled = true;
     WriteLog(u"Command: " + cleaned);
+    // Long rewrites let the dialog answer its input between patterns.
+    SetPendingMessagesHook(ProcessPendingMessages);
     if (!ShowMainDialog()) throw std::runtime_error("the dialog could not be shown");
 }
