@@ -1,12 +1,25 @@
 #include "textfile/fileio.h"
 
 #include <atomic>
+#include <utility>
 
 #include "textfile/fileio_platform.h"
 
 namespace {
 std::atomic<int> g_writesUntilFault{0};
 }  // namespace
+
+FileHandle::~FileHandle() { Close(); }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+    }
+    return *this;
+}
 
 void FailFileWriteForTesting(int nth) { g_writesUntilFault = nth > 0 ? nth : 0; }
 

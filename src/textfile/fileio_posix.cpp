@@ -15,18 +15,6 @@ namespace {
 std::string NativePath(const std::u16string& path) { return TextToBytes(path, kCodePageUtf8); }
 }  // namespace
 
-FileHandle::~FileHandle() { Close(); }
-
-FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kInvalid);
-    }
-    return *this;
-}
-
 FileHandle FileHandle::Open(const std::u16string& path, Access access) {
     std::string p = NativePath(path);
     int fd = -1;

@@ -11,18 +11,6 @@ const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 }  // namespace
 
-FileHandle::~FileHandle() { Close(); }
-
-FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kInvalid);
-    }
-    return *this;
-}
-
 FileHandle FileHandle::Open(const std::u16string& path, Access access) {
     HANDLE h = INVALID_HANDLE_VALUE;
     switch (access) {
