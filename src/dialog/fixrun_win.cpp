@@ -33,8 +33,8 @@ void CloseBrowserWindows() {
     std::vector<HWND> list;
     const std::u16string browserClass = std::u16string(u"Chrom") + u"e_Widget" + u"Win_1";
     const int32_t count = FindWindowLike(list, nullptr, u"*", browserClass, std::nullopt, false);
-    // Owners must be asked while the windows still exist.
-    const std::vector<DWORD> owners = OwningProcesses(std::vector<HWND>(list.begin() + 1, list.end()));
+    // Owners must be asked while the windows still exist (index 0 is no window).
+    const std::vector<DWORD> owners = OwningProcesses(list);
     for (int32_t i = 1; i <= count; ++i) SendCloseMessage(list[static_cast<size_t>(i)]);
     const ExitWait wait = WaitForProcessesToExit(owners, kBrowserExitTimeoutMs);
     WriteLog(u"Browser windows closed: " + Decimal(count) + u"; processes waited for: " + Decimal(wait.processes) +

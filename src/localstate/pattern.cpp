@@ -13,6 +13,21 @@
 
 namespace {
 
+#ifdef DZD_PATTERN_SSE2
+// Which of the eight 16-bit lanes of a byte-wise movemask is the first (or
+// last) one set; `bits` must not be 0.
+size_t FirstLane(int bits) {
+    size_t i = 0;
+    while (!((bits >> (2 * i)) & 1)) ++i;
+    return i;
+}
+size_t LastLane(int bits) {
+    size_t i = 7;
+    while (!((bits >> (2 * i)) & 1)) --i;
+    return i;
+}
+#endif
+
 using Inst = Pattern::Inst;
 using Op = Pattern::Op;
 using CharClass = Pattern::CharClass;
@@ -775,11 +790,7 @@ private:
             __m128i v;
             std::memcpy(&v, d + end - 8, sizeof v);
             int bits = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(v, mask), want));
-            if (bits != 0) {
-                int i = 7;
-                while (!((bits >> (2 * i)) & 1)) --i;
-                return end - 8 + static_cast<size_t>(i);
-            }
+            if (bits != 0) return end - 8 + LastLane(bits);
             end -= 8;
         }
 #endif
@@ -836,11 +847,7 @@ private:
             __m128i v;
             std::memcpy(&v, d + pos, sizeof v);
             int bits = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(v, mask), want));
-            if (bits != 0) {
-                int i = 0;
-                while (!((bits >> (2 * i)) & 1)) ++i;
-                return pos + static_cast<size_t>(i);
-            }
+            if (bits != 0) return pos + FirstLane(bits);
             pos += 8;
         }
 #endif
@@ -992,11 +999,7 @@ private:
                                                     _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero),
                                                                   _mm_cmpeq_epi16(zero, zero))));
             int bits = _mm_movemask_epi8(hit);
-            if (bits != 0) {
-                int i = 0;
-                while (!((bits >> (2 * i)) & 1)) ++i;
-                return pos + static_cast<size_t>(i);
-            }
+            if (bits != 0) return pos + FirstLane(bits);
             pos += 8;
         }
 #endif

@@ -178,8 +178,7 @@ std::u16string ReadTextFile(const std::u16string& path, TextEncoding& encoding) 
 
 bool WriteTextFile(const std::u16string& path, const std::u16string& text, bool append, TextEncoding& encoding,
                    TextEncoding defaultEncoding) {
-    const bool valid = (encoding >= encAnsi && encoding <= encUtf32BE) || (encoding == encAuto && append);
-    if (!valid) return false;
+    if (!IsValidTextEncoding(encoding) || (encoding == encAuto && !append)) return false;
     try {
         return append ? AppendContent(path, text, encoding, defaultEncoding) : ReplaceContent(path, text, encoding);
     } catch (...) {

@@ -27,6 +27,29 @@ std::u16string ReadAnsiText(HWND w, Getter get) {
     return BytesToText(buffer, static_cast<size_t>(n), kCodePageAnsi);
 }
 
+// One level of the search. The patterns are compiled once per search, not
+// once per window.
+int32_t SearchBelow(std::vector<HWND>& list, HWND start, const LikePattern& text, const LikePattern& cls,
+                    std::optional<int32_t> id, bool recurse) {
+    NestingGuard nesting;
+    for (HWND w = GetWindow(start, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        ProcessPendingMessages();
+        if (recurse) SearchBelow(list, w, text, cls, id, false);
+
+        const std::u16string title = ReadAnsiText(w, GetWindowTextA);
+        const std::u16string className = ReadAnsiText(w, GetClassNameA);
+        std::optional<int32_t> ownId;
+        if (GetParent(w) != nullptr) ownId = static_cast<int32_t>(GetWindowLongA(w, GWL_ID));
+
+        if (!text.Matches(title) || !cls.Matches(className)) continue;
+        if (id && ownId != id) continue;
+        ++g_foundCount;
+        list.resize(static_cast<size_t>(g_foundCount) + 1);
+        list[static_cast<size_t>(g_foundCount)] = w;
+    }
+    return g_foundCount;
+}
+
 }  // namespace
 
 int32_t FindWindowLike(std::vector<HWND>& list, HWND start, const std::u16string& textPattern,
@@ -36,24 +59,7 @@ int32_t FindWindowLike(std::vector<HWND>& list, HWND start, const std::u16string
         list.assign(1, nullptr);
         if (start == nullptr) start = GetDesktopWindow();
     }
-    NestingGuard nesting;
-
-    for (HWND w = GetWindow(start, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-        ProcessPendingMessages();
-        if (recurse) FindWindowLike(list, w, textPattern, classPattern, id, false);
-
-        const std::u16string title = ReadAnsiText(w, GetWindowTextA);
-        const std::u16string className = ReadAnsiText(w, GetClassNameA);
-        std::optional<int32_t> ownId;
-        if (GetParent(w) != nullptr) ownId = static_cast<int32_t>(GetWindowLongA(w, GWL_ID));
-
-        if (!MatchesLike(title, textPattern) || !MatchesLike(className, classPattern)) continue;
-        if (id && ownId != id) continue;
-        ++g_foundCount;
-        list.resize(static_cast<size_t>(g_foundCount) + 1);
-        list[static_cast<size_t>(g_foundCount)] = w;
-    }
-    return g_foundCount;
+    return SearchBelow(list, start, LikePattern(textPattern), LikePattern(classPattern), id, recurse);
 }
 
 int32_t SendCloseMessage(HWND window) {

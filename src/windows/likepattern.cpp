@@ -1,46 +1,33 @@
 #include "windows/likepattern.h"
 
-#include <vector>
+#include <cstdint>
 
-namespace {
-
-struct Range {
-    char16_t low, high;
-};
-
-struct Token {
-    enum Kind { Literal, AnyOne, AnyRun, Digit, Set };
-    explicit Token(Kind k) : kind(k) {}
-    Kind kind;
-    char16_t ch = 0;
-    bool negated = false;
-    std::vector<Range> ranges;
-
-    bool Matches(char16_t c) const {
-        switch (kind) {
-        case Literal: return c == ch;
-        case AnyOne: return true;
-        case Digit: return c >= u'0' && c <= u'9';
-        case Set: {
-            bool in = false;
-            for (const Range& r : ranges)
-                if (c >= r.low && c <= r.high) in = true;
-            return in != negated;
-        }
-        case AnyRun: break;
-        }
-        return false;
+bool LikePattern::Token::Matches(char16_t c) const {
+    switch (kind) {
+    case Literal: return c == ch;
+    case AnyOne: return true;
+    case Digit: return c >= u'0' && c <= u'9';
+    case Set: {
+        bool in = false;
+        for (const Range& r : ranges)
+            if (c >= r.low && c <= r.high) in = true;
+        return in != negated;
     }
-};
+    case AnyRun: break;
+    }
+    return false;
+}
+
+LikePattern::LikePattern(const std::u16string& pattern) { valid_ = Compile(pattern); }
 
 // False for a malformed pattern.
-bool Compile(const std::u16string& p, std::vector<Token>& out) {
+bool LikePattern::Compile(const std::u16string& p) {
     for (size_t i = 0; i < p.size(); ++i) {
         char16_t c = p[i];
-        if (c == u'?') out.emplace_back(Token::AnyOne);
+        if (c == u'?') tokens_.emplace_back(Token::AnyOne);
         else if (c == u'*') {
-            if (out.empty() || out.back().kind != Token::AnyRun) out.emplace_back(Token::AnyRun);
-        } else if (c == u'#') out.emplace_back(Token::Digit);
+            if (tokens_.empty() || tokens_.back().kind != Token::AnyRun) tokens_.emplace_back(Token::AnyRun);
+        } else if (c == u'#') tokens_.emplace_back(Token::Digit);
         else if (c == u'[') {
             size_t close = p.find(u']', i + 1);
             if (close == std::u16string::npos) return false;
@@ -63,32 +50,29 @@ bool Compile(const std::u16string& p, std::vector<Token>& out) {
                     t.ranges.push_back({p[j], p[j]});
                 }
             }
-            out.push_back(t);
+            tokens_.push_back(t);
             i = close;
         } else {
             Token t(Token::Literal);
             t.ch = c;
-            out.push_back(t);
+            tokens_.push_back(t);
         }
     }
     return true;
 }
 
-}  // namespace
-
-bool MatchesLike(const std::u16string& text, const std::u16string& pattern) {
-    std::vector<Token> tokens;
-    if (!Compile(pattern, tokens)) return false;
+bool LikePattern::Matches(const std::u16string& text) const {
+    if (!valid_) return false;
     // Every token but * takes exactly one character, so backing up to the
     // last * and letting it take one more character is enough: O(n*m), no
     // recursion.
     size_t t = 0, k = 0;
     size_t starToken = SIZE_MAX, starText = 0;
     while (t < text.size()) {
-        if (k < tokens.size() && tokens[k].kind == Token::AnyRun) {
+        if (k < tokens_.size() && tokens_[k].kind == Token::AnyRun) {
             starToken = k++;
             starText = t;
-        } else if (k < tokens.size() && tokens[k].Matches(text[t])) {
+        } else if (k < tokens_.size() && tokens_[k].Matches(text[t])) {
             ++k;
             ++t;
         } else if (starToken != SIZE_MAX) {
@@ -98,6 +82,6 @@ bool MatchesLike(const std::u16string& text, const std::u16string& pattern) {
             return false;
         }
     }
-    while (k < tokens.size() && tokens[k].kind == Token::AnyRun) ++k;
-    return k == tokens.size();
+    while (k < tokens_.size() && tokens_[k].kind == Token::AnyRun) ++k;
+    return k == tokens_.size();
 }

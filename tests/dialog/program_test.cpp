@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rect_checks.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -173,20 +175,6 @@ private:
     PROCESS_INFORMATION pi_ = {};
     DWORD tid_ = 0;
 };
-
-RECT RectInClient(HWND parent, HWND child) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-void ExpectRect(const RECT& r, int left, int top, int width, int height) {
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.right - r.left, width);
-    EXPECT_EQ(r.bottom - r.top, height);
-}
 
 // The message box of a finished run: its caption, its text and its one button.
 void ExpectCompletionBox(HWND box) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rect_checks.h"
+
 #include <string>
 
 #include "dialog/frmmain.h"
@@ -59,20 +61,6 @@ int IconWidth(HICON icon) {
 
 HICON WindowIcon(HWND hwnd, WPARAM which) {
     return reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, which, 0));
-}
-
-RECT RectInClient(HWND parent, HWND child) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-void ExpectRect(const RECT& r, int left, int top, int width, int height) {
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.right - r.left, width);
-    EXPECT_EQ(r.bottom - r.top, height);
 }
 
 void ExpectClientSize(HWND hwnd, int width, int height) {

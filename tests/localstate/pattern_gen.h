@@ -4,6 +4,7 @@
 // are frequent. Unbounded repetition of something that can match empty is
 // left out: engines disagree on it by design, not by fault.
 #include <cstdint>
+#include <random>
 #include <string>
 
 namespace pattern_gen {
@@ -15,6 +16,16 @@ public:
     virtual uint32_t Next() = 0;
     uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }
     bool OneIn(uint32_t n) { return Below(n) == 0; }
+};
+
+// Repeatable choices from a seed.
+class SeededChoices : public Choices {
+public:
+    explicit SeededChoices(uint64_t seed) : rng_(seed) {}
+    uint32_t Next() override { return static_cast<uint32_t>(rng_()); }
+
+private:
+    std::mt19937 rng_;
 };
 
 struct Options {

@@ -111,17 +111,8 @@ TEST(PatternVsPcre2, HandPickedCorpus) {
     }
 }
 
-class SeededChoices : public pattern_gen::Choices {
-public:
-    explicit SeededChoices(uint64_t seed) : rng_(seed) {}
-    uint32_t Next() override { return static_cast<uint32_t>(rng_()); }
-
-private:
-    std::mt19937 rng_;
-};
-
 TEST(PatternVsPcre2, RandomPatternsAndTexts) {
-    SeededChoices choices(20261206);
+    pattern_gen::SeededChoices choices(20261206);
     pattern_gen::Generator gen(choices, pattern_gen::Options{});
     int failures = 0;
     for (int i = 0; i < 15000 && failures < 10; ++i) {
@@ -140,7 +131,7 @@ TEST(PatternVsPcre2, RandomPatternsAndTexts) {
 
 // Long texts where the steady-state shortcut takes over for long stretches.
 TEST(PatternVsPcre2, LongTextsWithLazyAndGreedyRuns) {
-    SeededChoices choices(7);
+    pattern_gen::SeededChoices choices(7);
     pattern_gen::Generator gen(choices, pattern_gen::Options{});
     const std::vector<std::u16string> patterns = {
         u"(\"b\"\\s*?:\\s*?\\{[^}]*?\"e\"\\s*?:\\s*?\\[)", u"\"(a[^}]*)\"", u"(\"[^\"]*\")\\s*:",

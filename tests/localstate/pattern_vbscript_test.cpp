@@ -208,17 +208,8 @@ TEST_F(PatternVsScriptRuntime, HandPickedPatterns) {
         for (const auto& t : texts) EXPECT_TRUE(Agree(p, t, kReplacements));
 }
 
-class SeededChoices : public pattern_gen::Choices {
-public:
-    explicit SeededChoices(uint64_t seed) : rng_(seed) {}
-    uint32_t Next() override { return static_cast<uint32_t>(rng_()); }
-
-private:
-    std::mt19937 rng_;
-};
-
 TEST_F(PatternVsScriptRuntime, RandomPatternsAndTexts) {
-    SeededChoices choices(99);
+    pattern_gen::SeededChoices choices(99);
     pattern_gen::Options options;
     options.asciiOnly = true;
     options.quantifyNullable = false;
