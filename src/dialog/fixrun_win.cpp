@@ -43,18 +43,22 @@ void CloseBrowserWindows() {
 
 }  // namespace
 
-void cmdOk_Click() {
-    EnableOkButton(false);
+bool RunFix() {
     CloseBrowserWindows();
 
     const std::u16string folder = GetLocalAppDataPath();
     WriteLog(u"LocalAppDataPath: " + folder);
     // Without the folder both paths would name files at the root of the
     // current drive, which are not the user's browser settings.
-    if (!folder.empty()) {
-        FixLocalState(folder + u"\\Google\\Chrome\\User Data\\Local State");
-        FixLocalState(folder + u"\\Microsoft\\Edge\\User Data\\Local State");
-    }
+    if (folder.empty()) return false;
+    FixLocalState(folder + u"\\Google\\Chrome\\User Data\\Local State");
+    FixLocalState(folder + u"\\Microsoft\\Edge\\User Data\\Local State");
+    return true;
+}
+
+void cmdOk_Click() {
+    EnableOkButton(false);
+    RunFix();
 
     // Closed during the run: the work is done, but nothing more is shown.
     if (!MainDialogUnloaded())

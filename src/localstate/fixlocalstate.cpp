@@ -2,10 +2,10 @@
 #include "log/log.h"
 #include "textfile/textfile.h"
 
-void FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log) {
+FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log) {
     if (!FileExists(path)) {
         log(u"未找到文件:" + path);
-        return;
+        return FixOutcome::NotFound;
     }
     log(u"文件存在：" + path);
 
@@ -14,12 +14,20 @@ void FixLocalState(const std::u16string& path, const std::function<void(const st
     std::vector<std::u16string> lines;
     const std::u16string newText = RepairLocalStateText(oldText, &lines);
     for (const std::u16string& line : lines) log(line);
-    if (newText == oldText) return;
+    if (newText == oldText) return FixOutcome::Unchanged;
 
     // The file may have changed hands since it was read; write it in the
     // encoding it has now.
     TextEncoding current = GetFileEncoding(path);
-    WriteTextFile(path, newText, false, current, encAnsi);
+    return WriteTextFile(path, newText, false, current, encAnsi) ? FixOutcome::Saved : FixOutcome::NotSaved;
 }
 
-void FixLocalState(const std::u16string& path) { FixLocalState(path, WriteLog); }
+FixOutcome FixLocalState(const std::u16string& path) { return FixLocalState(path, WriteLog); }
+
+CheckOutcome CheckLocalState(const std::u16string& path) {
+    if (!FileExists(path)) return CheckOutcome::NotFound;
+    TextEncoding encoding = encAuto;
+    const std::u16string oldText = ReadTextFile(path, encoding);
+    std::vector<std::u16string> lines;
+    return RepairLocalStateText(oldText, &lines) == oldText ? CheckOutcome::UpToDate : CheckOutcome::NeedsRepair;
+}

@@ -9,12 +9,26 @@
 // on every failure.
 bool FileExists(const std::u16string& path);
 
+// What became of one file. NotSaved and Unreadable are failures the user
+// must hear about; a missing file is not one.
+enum class FixOutcome {
+    NotFound,    // nothing at the path, or a folder
+    Unchanged,   // read, and the rules changed nothing
+    Saved,       // changed and written back
+    NotSaved,    // changed, but the write failed: the file is as it was
+    Unreadable,  // exists but could not be read; no rule ran
+};
+
 // Repairs the file and writes it back, in the encoding it had, only when its
 // text changed. Every decision goes to the diagnostic log.
-void FixLocalState(const std::u16string& path);
+FixOutcome FixLocalState(const std::u16string& path);
 
 // The same, with the log messages handed to `log` instead.
-void FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log);
+FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log);
+
+// What a repair would do to the file, found without writing anything.
+enum class CheckOutcome { NotFound, UpToDate, NeedsRepair, CannotRead };
+CheckOutcome CheckLocalState(const std::u16string& path);
 
 // The rewrite of a text already read: the text after both rules, with the
 // messages telling what was decided appended to *logLines in order, the last
