@@ -60,8 +60,18 @@ std::u16string CleanCommandLine(std::u16string text) {
     return text;
 }
 
-bool CommandSwitchesLogOn(const std::u16string& cleaned) {
-    return LowerCase(GetQueryValue(cleaned, u"log", u"", u"&", u"=")) == u"yes";
+namespace {
+bool SwitchIsOn(const std::u16string& cleaned, const std::u16string& key) {
+    return LowerCase(GetQueryValue(cleaned, key, u"", u"&", u"=")) == u"yes";
+}
+}  // namespace
+
+bool CommandSwitchesLogOn(const std::u16string& cleaned) { return SwitchIsOn(cleaned, u"log"); }
+
+RunMode RunModeOf(const std::u16string& cleaned) {
+    if (SwitchIsOn(cleaned, u"check")) return RunMode::Check;
+    if (SwitchIsOn(cleaned, u"silent")) return RunMode::Silent;
+    return RunMode::Dialog;
 }
 
 std::u16string ArgumentsAfterProgramName(const std::u16string& full) {

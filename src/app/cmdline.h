@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 // The value of the first key=value pair whose key equals `key`, ignoring case
@@ -14,6 +15,12 @@ std::u16string CleanCommandLine(std::u16string commandLine);
 // True when the cleaned command line holds log=yes.
 bool CommandSwitchesLogOn(const std::u16string& cleaned);
 
+// How the program runs. Silent (silent=yes) repairs at once with no window
+// at all; Check (check=yes, which wins over silent) only reports, through
+// its exit code, whether a repair is needed.
+enum class RunMode { Dialog, Silent, Check };
+RunMode RunModeOf(const std::u16string& cleaned);
+
 // What follows the program's own name on a full command line, the way the
 // C runtime splits it off (the name quoted or up to the first blank).
 std::u16string ArgumentsAfterProgramName(const std::u16string& fullCommandLine);
@@ -21,7 +28,14 @@ std::u16string ArgumentsAfterProgramName(const std::u16string& fullCommandLine);
 // The platform's ordinary lower-case mapping of a whole string.
 std::u16string LowerCase(const std::u16string& text);
 
-// Start-up: switches the log on or off, logs the command and shows the
-// dialog. Throws when the dialog cannot be shown; the caller then ends the
-// process without a word.
-void Main();
+// Exit codes of the unattended runs, for the tools that hand them out.
+inline constexpr int kExitOk = 0;            // repaired, or nothing to repair
+inline constexpr int kExitFailed = 1;        // a file could not be read or saved, or a browser kept running
+inline constexpr int kExitNeedsRepair = 10;  // check only: a file would change
+
+// Start-up: switches the log on or off and logs the command. In the dialog
+// mode it shows the dialog and returns nothing: the message loop takes over.
+// In the unattended modes it does the whole job and returns the exit code.
+// Throws when the dialog cannot be shown; the caller then ends the process
+// without a word.
+std::optional<int> Main();

@@ -6,10 +6,11 @@
 #include "dialog/frmmain.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    std::optional<int> done;
     try {
-        Main();
+        done = Main();
     } catch (...) {
         return 1;  // start-up failures end the process without a message
     }
-    return RunMessageLoop();
+    return done ? *done : RunMessageLoop();
 }

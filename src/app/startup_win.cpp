@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/cmdline.h"
+#include "app/unattended.h"
 #include "dialog/frmmain.h"
 #include "localstate/regexp.h"
 #include "log/log.h"
@@ -13,7 +14,7 @@ std::u16string LowerCase(const std::u16string& text) {
     return out;
 }
 
-void Main() {
+std::optional<int> Main() {
     LogEnabled = false;
     const wchar_t* full = GetCommandLineW();
     if (full == nullptr) throw std::runtime_error("no command line");
@@ -22,5 +23,11 @@ void Main() {
     WriteLog(u"Command: " + cleaned);
     // Long rewrites let the dialog answer its input between patterns.
     SetPendingMessagesHook(ProcessPendingMessages);
+    switch (RunModeOf(cleaned)) {
+    case RunMode::Check: return RunCheck();
+    case RunMode::Silent: return RunSilent();
+    case RunMode::Dialog: break;
+    }
     if (!ShowMainDialog()) throw std::runtime_error("the dialog could not be shown");
+    return std::nullopt;
 }

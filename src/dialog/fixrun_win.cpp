@@ -10,6 +10,7 @@
 #include "dialog/lang.h"
 #include "dialog/localappdata.h"
 #include "dialog/product.h"
+#include "localstate/browserfiles.h"
 #include "localstate/localstate.h"
 #include "log/log.h"
 #include "windows/findwindowlike.h"
@@ -51,9 +52,12 @@ bool RunFix() {
     // Without the folder both paths would name files at the root of the
     // current drive, which are not the user's browser settings.
     if (folder.empty()) return false;
-    FixLocalState(folder + u"\\Google\\Chrome\\User Data\\Local State");
-    FixLocalState(folder + u"\\Microsoft\\Edge\\User Data\\Local State");
-    return true;
+    bool repaired = true;
+    for (const std::u16string& path : BrowserLocalStateFiles(folder)) {
+        const FixOutcome outcome = FixLocalState(path);
+        if (outcome == FixOutcome::NotSaved || outcome == FixOutcome::Unreadable) repaired = false;
+    }
+    return repaired;
 }
 
 void cmdOk_Click() {

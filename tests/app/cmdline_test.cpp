@@ -48,6 +48,17 @@ TEST(CommandSwitchesLogOn, Cases) {
         EXPECT_FALSE(CommandSwitchesLogOn(CleanCommandLine(off))) << std::string(off, off + std::char_traits<char16_t>::length(off));
 }
 
+TEST(RunModeOf, CheckWinsOverSilentAndBothFollowTheLogRules) {
+    const std::pair<const char16_t*, RunMode> cases[] = {
+        {u"vezoverove://log=yes/", RunMode::Dialog},       {u"x:silent=yes", RunMode::Silent},
+        {u"x:log=yes&silent=YES", RunMode::Silent},       {u"x: check = yes ", RunMode::Check},
+        {u"x:check=yes&silent=yes", RunMode::Check},      {u"x:silent=yes&check=yes", RunMode::Check},
+        {u"x:silent=no&silent=yes", RunMode::Dialog},     {u"x:check=yes=1&silent=1", RunMode::Dialog},
+        {u"x:?silent=yes", RunMode::Dialog},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunModeOf(CleanCommandLine(c.first)), c.second);
+}
+
 TEST(ArgumentsAfterProgramName, QuotedAndPlainNames) {
     EXPECT_EQ(ArgumentsAfterProgramName(u"\"C:\\A B\\x.exe\" vezoverove://log=yes/"), u"vezoverove://log=yes/");
     EXPECT_EQ(ArgumentsAfterProgramName(u"x.exe   \"q://log=yes/\""), u"\"q://log=yes/\"");

@@ -1,6 +1,7 @@
-// Starts the real program under Wine with different command lines and looks
-// at the log file it leaves beside itself.
+// The real program under Wine, started the ways users and fleet tools start
+// it: the log switch, and the unattended runs that answer by exit code only.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -13,15 +14,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs the copy with the given arguments, waits for its window, closes it
-// and returns the process's exit code.
-DWORD RunAndClose(const fs::path& exe, const std::wstring& args, bool* sawWindow) {
-    testprog::Process p(exe, args);
-    if (!p.Started()) return 9999;
-    HWND dialog = testprog::WaitForWindow(p.Id());
-    *sawWindow = dialog != nullptr;
-    if (dialog) PostMessageW(dialog, WM_CLOSE, 0, 0);
-    return p.WaitForExit(15000);
+const std::string kBefore =
+    R"({"browser":{"enabled_labs_experiments":[]},"protocol_handler":{"excluded_schemes":{"vezoverove":true}}})";
+const std::string kAfter =
+    R"({"browser":{"enabled_labs_experiments":["block-insecure-private-network-requests@2"]},)"
+    R"("protocol_handler":{"excluded_schemes":{"vezoverove":false}}})";
+
+std::string Utf16LeWithMark(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
 }
 
 class Startup : public ::testing::Test {
@@ -31,39 +33,97 @@ protected:
         ASSERT_FALSE(src.empty()) << "DZD_EXE is not set";
         exe = dir.path() / "DivezavuDizuzuDud.exe";
         fs::copy_file(src, exe);
+        wchar_t appData[MAX_PATH] = {};
+        ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData), S_OK);
+        chrome = fs::path(appData) / "Google" / "Chrome" / "User Data" / "Local State";
+        edge = fs::path(appData) / "Microsoft" / "Edge" / "User Data" / "Local State";
+        for (const fs::path& p : {chrome, edge}) {
+            fs::create_directories(p.parent_path());
+            Remove(p);
+        }
     }
-    std::vector<fs::path> LogFiles() const {
-        std::vector<fs::path> found;
+    void TearDown() override {
+        Remove(chrome);
+        Remove(edge);
+    }
+    static void Remove(const fs::path& p) {
+        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::error_code ec;
+        fs::remove(p, ec);
+    }
+    void SeedBoth() {
+        testfs::WriteBytes(chrome, kBefore);
+        testfs::WriteBytes(edge, Utf16LeWithMark(kBefore));
+    }
+    std::string Log() const {
         for (const auto& e : fs::directory_iterator(dir.path()))
-            if (e.path().filename().string().rfind("zaridedev.log.", 0) == 0) found.push_back(e.path());
-        return found;
+            if (e.path().filename().string().rfind("zaridedev.log.", 0) == 0) return testfs::ReadBytes(e.path());
+        return "";
     }
+    // Runs the program to its end, watching that it never shows a window.
+    DWORD RunUnattended(const std::wstring& args) {
+        testprog::Process p(exe, args);
+        for (int i = 0; i < 3000 && p.WaitForExit(10) == STILL_ACTIVE; ++i)
+            EXPECT_EQ(testprog::WaitForWindow(p.Id(), L"", 0), nullptr) << "a window appeared";
+        return p.WaitForExit(0);
+    }
+
     testfs::TempDir dir;
-    fs::path exe;
+    fs::path exe, chrome, edge;
 };
 
-TEST_F(Startup, LinkWithLogYesWritesTheCommandAsTheOnlyEntry) {
-    for (const wchar_t* args : {L"vezoverove://log=yes/", L"\"vezoverove://log=yes/\""}) {
-        for (const auto& f : LogFiles()) fs::remove(f);
-        bool saw = false;
-        EXPECT_EQ(RunAndClose(exe, args, &saw), 0u);
-        EXPECT_TRUE(saw);
-        auto logs = LogFiles();
-        ASSERT_EQ(logs.size(), 1u);
-        EXPECT_TRUE(std::regex_match(logs[0].filename().string(), std::regex(R"(zaridedev\.log\.\d{8}\.txt)")));
-        std::string content = testfs::ReadBytes(logs[0]);
-        EXPECT_TRUE(std::regex_match(content, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  Command: log=yes)")))
-            << content;
+TEST_F(Startup, TheLogSwitchRecordsTheCleanedCommandOnly) {
+    for (const wchar_t* args : {L"vezoverove://log=yes/", L"\"vezoverove://log=yes/\"", L"a:b:log=yes"}) {
+        const bool on = std::wstring(args).rfind(L"a:", 0) != 0;
+        testprog::Process p(exe, args);
+        HWND dialog = testprog::WaitForWindow(p.Id());
+        ASSERT_TRUE(dialog) << "the dialog shows whatever the command line";
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        EXPECT_EQ(p.WaitForExit(15000), 0u);
+        const std::string log = Log();
+        EXPECT_EQ(on, std::regex_match(log, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  Command: log=yes)"))) << log;
+        for (const auto& e : fs::directory_iterator(dir.path()))
+            if (e.path() != exe) fs::remove(e.path());
     }
 }
 
-TEST_F(Startup, NoLogWithoutTheSwitch) {
-    for (const wchar_t* args : {L"vezoverove:?log=yes", L"a:b:log=yes", L"", L"x:log=yes=1"}) {
-        bool saw = false;
-        EXPECT_EQ(RunAndClose(exe, args, &saw), 0u);
-        EXPECT_TRUE(saw) << "the dialog shows whatever the command line";
-        EXPECT_TRUE(LogFiles().empty());
-    }
+TEST_F(Startup, SilentRunRepairsBothFilesWithoutAWindow) {
+    SeedBoth();
+    EXPECT_EQ(RunUnattended(L"\"vezoverove://log=yes&silent=yes/\""), 0u);
+    EXPECT_EQ(testfs::ReadBytes(chrome), kAfter);
+    EXPECT_EQ(testfs::ReadBytes(edge), Utf16LeWithMark(kAfter));
+    const std::string log = Log();
+    EXPECT_NE(log.find("Command: log=yes&silent=yes"), std::string::npos) << log;
+    size_t saved = 0;
+    for (size_t at = log.find("changed and saved"); at != std::string::npos; at = log.find("changed and saved", at + 1))
+        ++saved;
+    EXPECT_EQ(saved, 2u) << log;
+}
+
+TEST_F(Startup, SilentRunThatCannotSaveFailsAndKeepsTheFile) {
+    SeedBoth();
+    ASSERT_TRUE(SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(RunUnattended(L"vezoverove://silent=YES/"), 1u);
+    EXPECT_EQ(testfs::ReadBytes(chrome), kBefore);
+    EXPECT_EQ(testfs::ReadBytes(edge), Utf16LeWithMark(kAfter));
+}
+
+TEST_F(Startup, CheckTellsWhetherARepairIsNeededAndTouchesNothing) {
+    SeedBoth();
+    const auto stamp = fs::last_write_time(edge);
+    // check wins over silent: nothing is repaired.
+    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&check=yes/"), 10u);
+    EXPECT_EQ(testfs::ReadBytes(chrome), kBefore);
+    EXPECT_EQ(fs::last_write_time(edge), stamp);
+    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes/"), 0u);
+    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&log=yes/"), 0u);
+    Remove(edge);
+    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&log=yes/"), 0u);
+    const std::string log = Log();
+    for (const std::string& line : {"Check: " + chrome.string() + ": up to date\r\n",
+                                    "Check: " + edge.string() + ": up to date\r\n",
+                                    "Check: " + edge.string() + ": not found"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << " missing from\n" << log;
 }
 
 }  // namespace
