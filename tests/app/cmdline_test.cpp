@@ -4,67 +4,51 @@
 
 namespace {
 
-std::u16string Query(const std::u16string& q, const std::u16string& key, const std::u16string& def = u"-") {
-    return GetQueryValue(q, key, def, u"&", u"=");
-}
-
-TEST(GetQueryValue, FirstMatchingPairWins) {
-    EXPECT_EQ(Query(u"a=1&log=yes", u"log"), u"yes");
-    EXPECT_EQ(Query(u"log=first&log=second", u"log"), u"first");
-    EXPECT_EQ(Query(u"LOG=x", u"log"), u"x");
-    EXPECT_EQ(Query(u"  log  =  yes  ", u"log"), u"yes");
-}
-
-TEST(GetQueryValue, UnusablePiecesAreSkipped) {
-    EXPECT_EQ(Query(u"log=yes=1", u"log"), u"-");
-    EXPECT_EQ(Query(u"log=yes=1&log=no", u"log"), u"no");
-    EXPECT_EQ(Query(u"log", u"log"), u"-");
-    EXPECT_EQ(Query(u"", u"log"), u"-");
-    EXPECT_EQ(Query(u"&&log=&", u"log"), u"");
-    EXPECT_EQ(Query(u"b:log=yes", u"log"), u"-");
-    EXPECT_EQ(Query(u"\tlog=yes", u"log"), u"-");  // only spaces are trimmed
-}
-
-TEST(GetQueryValue, MultiCharacterSeparators) {
+TEST(GetQueryValue, FirstUsablePairWithTheKeyWins) {
+    const struct { const char16_t *query, *key, *want; } cases[] = {
+        {u"a=1&log=yes", u"log", u"yes"},       {u"log=first&log=second", u"log", u"first"},
+        {u"LOG=x", u"log", u"x"},               {u"  log  =  yes  ", u"log", u"yes"},
+        {u"log=yes=1", u"log", u"-"},           {u"log=yes=1&log=no", u"log", u"no"},
+        {u"log", u"log", u"-"},                 {u"", u"log", u"-"},
+        {u"&&log=&", u"log", u""},              {u"b:log=yes", u"log", u"-"},
+        {u"\tlog=yes", u"log", u"-"},  // only spaces are trimmed
+    };
+    for (const auto& c : cases) EXPECT_EQ(GetQueryValue(c.query, c.key, u"-", u"&", u"="), c.want);
     EXPECT_EQ(GetQueryValue(u"a::1;;b::2", u"b", u"", u";;", u"::"), u"2");
 }
 
-TEST(CleanCommandLine, LinkForms) {
-    EXPECT_EQ(CleanCommandLine(u"vezoverove://log=yes/"), u"log=yes");
-    EXPECT_EQ(CleanCommandLine(u"\"vezoverove://log=yes/\""), u"log=yes");
-    EXPECT_EQ(CleanCommandLine(u"vezoverove:?log=yes"), u"");
-    EXPECT_EQ(CleanCommandLine(u"a:b:log=yes"), u"b:log=yes");
-    EXPECT_EQ(CleanCommandLine(u"log=yes"), u"log=yes");
-    EXPECT_EQ(CleanCommandLine(u"x://a=1&log=yes/?log=no"), u"a=1&log=yes");
-    EXPECT_EQ(CleanCommandLine(u""), u"");
-}
-
-TEST(CommandSwitchesLogOn, Cases) {
-    for (const char16_t* on : {u"vezoverove://log=yes/", u"\"vezoverove://log=yes/\"", u"x:log=YES",
-                               u"x:a=1&log=yes", u"x: log = yes ", u"x:LoG=YeS&log=no"})
-        EXPECT_TRUE(CommandSwitchesLogOn(CleanCommandLine(on))) << std::string(on, on + std::char_traits<char16_t>::length(on));
-    for (const char16_t* off : {u"", u"vezoverove:?log=yes", u"a:b:log=yes", u"x:log=yes=1", u"x:log=no&log=yes",
-                                u"x:log=yess", u"x:logs=yes"})
-        EXPECT_FALSE(CommandSwitchesLogOn(CleanCommandLine(off))) << std::string(off, off + std::char_traits<char16_t>::length(off));
-}
-
-TEST(RunModeOf, CheckWinsOverSilentAndBothFollowTheLogRules) {
-    const std::pair<const char16_t*, RunMode> cases[] = {
-        {u"vezoverove://log=yes/", RunMode::Dialog},       {u"x:silent=yes", RunMode::Silent},
-        {u"x:log=yes&silent=YES", RunMode::Silent},       {u"x: check = yes ", RunMode::Check},
-        {u"x:check=yes&silent=yes", RunMode::Check},      {u"x:silent=yes&check=yes", RunMode::Check},
-        {u"x:silent=no&silent=yes", RunMode::Dialog},     {u"x:check=yes=1&silent=1", RunMode::Dialog},
-        {u"x:?silent=yes", RunMode::Dialog},
+// Whole command lines, from what the platform hands over to what start-up
+// decides: the cleaned text, the log switch and the run mode.
+TEST(CommandLine, CleanedTextLogSwitchAndMode) {
+    const struct {
+        const char16_t *full, *cleaned;
+        bool log;
+        RunMode mode;
+    } cases[] = {
+        {u"x.exe vezoverove://log=yes/", u"log=yes", true, RunMode::Dialog},
+        {u"\"C:\\A B\\x.exe\"  \"vezoverove://log=yes/\"", u"log=yes", true, RunMode::Dialog},
+        {u"x.exe", u"", false, RunMode::Dialog},
+        {u"\"x.exe\"", u"", false, RunMode::Dialog},
+        {u"x.exe vezoverove:?log=yes", u"", false, RunMode::Dialog},
+        {u"x.exe a:b:log=yes", u"b:log=yes", false, RunMode::Dialog},
+        {u"x.exe x://a=1&LoG=YeS/?log=no", u"a=1&LoG=YeS", true, RunMode::Dialog},
+        {u"x.exe x: log = yes ", u" log = yes ", true, RunMode::Dialog},
+        {u"x.exe x:log=yes=1", u"log=yes=1", false, RunMode::Dialog},
+        {u"x.exe x:log=no&log=yes", u"log=no&log=yes", false, RunMode::Dialog},
+        {u"x.exe x:logs=yes&log=yess", u"logs=yes&log=yess", false, RunMode::Dialog},
+        {u"x.exe x:silent=yes", u"silent=yes", false, RunMode::Silent},
+        {u"x.exe x:log=yes&silent=YES", u"log=yes&silent=YES", true, RunMode::Silent},
+        {u"x.exe x: check = yes ", u" check = yes ", false, RunMode::Check},
+        {u"x.exe x:silent=yes&check=yes", u"silent=yes&check=yes", false, RunMode::Check},
+        {u"x.exe x:silent=no&silent=yes", u"silent=no&silent=yes", false, RunMode::Dialog},
+        {u"x.exe x:check=yes=1&silent=1", u"check=yes=1&silent=1", false, RunMode::Dialog},
     };
-    for (const auto& c : cases) EXPECT_EQ(RunModeOf(CleanCommandLine(c.first)), c.second);
-}
-
-TEST(ArgumentsAfterProgramName, QuotedAndPlainNames) {
-    EXPECT_EQ(ArgumentsAfterProgramName(u"\"C:\\A B\\x.exe\" vezoverove://log=yes/"), u"vezoverove://log=yes/");
-    EXPECT_EQ(ArgumentsAfterProgramName(u"x.exe   \"q://log=yes/\""), u"\"q://log=yes/\"");
-    EXPECT_EQ(ArgumentsAfterProgramName(u"x.exe"), u"");
-    EXPECT_EQ(ArgumentsAfterProgramName(u"\"x.exe\""), u"");
-    EXPECT_EQ(ArgumentsAfterProgramName(u""), u"");
+    for (const auto& c : cases) {
+        const std::u16string cleaned = CleanCommandLine(ArgumentsAfterProgramName(c.full));
+        EXPECT_EQ(cleaned, c.cleaned);
+        EXPECT_EQ(CommandSwitchesLogOn(cleaned), c.log) << testing::PrintToString(cleaned);
+        EXPECT_EQ(RunModeOf(cleaned), c.mode) << testing::PrintToString(cleaned);
+    }
 }
 
 }  // namespace
