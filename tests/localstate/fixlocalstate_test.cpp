@@ -93,8 +93,6 @@ TEST(FixLocalState, UnchangedFilesAreNotTouched) {
                 u"Loal Stage: no change"}},
         {"", nothing},
         {"{\"profile\":{}}", nothing},
-        // UTF-32 reads as empty text and is left alone.
-        {std::string("\xFF\xFE\0\0{\0\0\0}\0\0\0", 12), nothing},
     };
     for (const Case& c : cases) {
         const fs::path file = dir / "Local State";
