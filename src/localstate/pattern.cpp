@@ -1083,16 +1083,8 @@ bool Pattern::Test(std::u16string_view text) const {
     return vm.Search(0, &g, true);
 }
 
-namespace {
-
-// The replacement read once into pieces: literal text, or a reference.
-struct Piece {
-    enum Kind { Text, Group, Before, After } kind;
-    std::u16string_view text;
-    int group;
-};
-
-std::vector<Piece> ParseReplacement(std::u16string_view r, int groupCount) {
+std::vector<Pattern::Piece> Pattern::ParseReplacement(std::u16string_view r) const {
+    const int groupCount = groupCount_;
     std::vector<Piece> out;
     size_t lit = 0, i = 0;
     auto flush = [&](size_t end) {
@@ -1129,15 +1121,21 @@ std::vector<Piece> ParseReplacement(std::u16string_view r, int groupCount) {
     return out;
 }
 
-}  // namespace
-
-std::u16string Pattern::ReplaceAll(std::u16string_view text, std::u16string_view replacement) const {
-    const std::vector<Piece> pieces = ParseReplacement(replacement, groupCount_);
+void Pattern::ForEachMatch(std::u16string_view text, const std::function<void(const Groups&)>& onMatch) const {
     PikeVm vm(*this, text);
     Groups g;
-    std::u16string out;
-    size_t from = 0, copied = 0;
+    size_t from = 0;
     while (from <= text.size() && vm.Search(from, &g, false)) {
+        onMatch(g);
+        from = g[1] > g[0] ? g[1] : g[1] + 1;
+    }
+}
+
+std::u16string Pattern::ReplaceAll(std::u16string_view text, std::u16string_view replacement) const {
+    const std::vector<Piece> pieces = ParseReplacement(replacement);
+    std::u16string out;
+    size_t copied = 0;
+    ForEachMatch(text, [&](const Groups& g) {
         const size_t start = g[0], end = g[1];
         out.append(text.substr(copied, start - copied));
         for (const Piece& p : pieces) {
@@ -1152,10 +1150,9 @@ std::u16string Pattern::ReplaceAll(std::u16string_view text, std::u16string_view
             case Piece::After: out.append(text.substr(end)); break;
             }
         }
+        // An empty match's unit is copied as it is when the search moves on.
         copied = end;
-        // An empty match moves on by one unit, which is copied as it is.
-        from = end > start ? end : end + 1;
-    }
+    });
     if (copied < text.size()) out.append(text.substr(copied));
     return out;
 }

@@ -10,6 +10,7 @@
 // for first, and the VM runs only from where it occurs.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,11 +32,24 @@ public:
     // The leftmost match that starts at or after `from`.
     bool Search(std::u16string_view text, size_t from, Groups* groups) const;
 
+    // Every match of a replace-all, in order: after an empty match the
+    // search moves on by one unit.
+    void ForEachMatch(std::u16string_view text, const std::function<void(const Groups&)>& onMatch) const;
+
     // True when the pattern matches anywhere in the text.
     bool Test(std::u16string_view text) const;
 
     // Every match replaced, the replacement's $-tokens expanded.
     std::u16string ReplaceAll(std::u16string_view text, std::u16string_view replacement) const;
+
+    // A replacement read once into pieces: literal text, or a part of the
+    // text around a match ($n, $& as group 0, $` and $').
+    struct Piece {
+        enum Kind { Text, Group, Before, After } kind;
+        std::u16string_view text;  // Text: a view into the replacement
+        int group;
+    };
+    std::vector<Piece> ParseReplacement(std::u16string_view replacement) const;
 
     enum class Op : uint8_t { Char, Any, Class, Match, Jmp, Split, Save, Bol, Eol, WordB, NotWordB };
     struct Inst {

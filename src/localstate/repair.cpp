@@ -1,6 +1,8 @@
 #include "localstate/localstate.h"
 #include "localstate/regexp.h"
 
+#include <utility>
+
 using namespace localstate_rules;
 
 namespace {
@@ -19,29 +21,33 @@ const char16_t kDropCommaReplacement[] = u"$1$2";
 
 }  // namespace
 
-std::u16string RepairLocalStateText(const std::u16string& oldText, std::vector<std::u16string>* logLines) {
-    auto log = [logLines](const char16_t* text) { logLines->push_back(text); };
+void ApplyLocalStateRules(TracedText& text, std::vector<std::u16string>* logLines) {
+    auto log = [logLines](const char16_t* line) { logLines->push_back(line); };
 
-    std::u16string text = RegexReplace(oldText, kSchemePattern, kSchemeReplacement);
-    log(text != oldText ? u"excluded_schemes: true" : u"excluded_schemes: false");
+    const bool schemeChanged = RegexReplace(text, kSchemePattern, kSchemeReplacement);
+    log(schemeChanged ? u"excluded_schemes: true" : u"excluded_schemes: false");
 
-    if (RegexTest(kListPattern, text)) {
-        if (RegexTest(std::u16string(kListPattern) + kEmptyListSuffix, text)) {
+    if (RegexTest(kListPattern, text.text)) {
+        if (RegexTest(std::u16string(kListPattern) + kEmptyListSuffix, text.text)) {
             log(u"browser: add block-insecure-private-network-requests@2");
-            text = RegexReplace(text, kEmptyListPattern, kEmptyListReplacement);
-        } else if (RegexTest(kChoicePattern, text)) {
+            RegexReplace(text, kEmptyListPattern, kEmptyListReplacement);
+        } else if (RegexTest(kChoicePattern, text.text)) {
             log(u"browser: replace block-insecure-private-network-requests@2");
-            text = RegexReplace(text, kChoicePattern, kChoiceReplacement);
+            RegexReplace(text, kChoicePattern, kChoiceReplacement);
         } else {
             log(u"browser: add2 block-insecure-private-network-requests@2");
-            text = RegexReplace(text, kListPattern, kAddFirstReplacement);
+            RegexReplace(text, kListPattern, kAddFirstReplacement);
         }
     } else {
         log(u"browser: add enabled_labs_experiments");
-        text = RegexReplace(text, kBrowserPattern, kNewListReplacement);
-        text = RegexReplace(text, kNewListInEmptyObjectPattern, kDropCommaReplacement);
+        RegexReplace(text, kBrowserPattern, kNewListReplacement);
+        RegexReplace(text, kNewListInEmptyObjectPattern, kDropCommaReplacement);
     }
+}
 
-    log(text != oldText ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
-    return text;
+std::u16string RepairLocalStateText(const std::u16string& oldText, std::vector<std::u16string>* logLines) {
+    TracedText text(oldText);
+    ApplyLocalStateRules(text, logLines);
+    logLines->push_back(text.text != oldText ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
+    return std::move(text.text);
 }

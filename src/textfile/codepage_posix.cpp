@@ -300,5 +300,36 @@ std::string TextToBytes(const std::u16string& text, uint32_t codePage) {
     return EncodeLegacy(text, codePage == kCodePageAnsi ? g_nativeAnsi : codePage);
 }
 
+size_t AnsiCharLength(const uint8_t* bytes, size_t count, uint32_t codePage) {
+    if (count < 2) return 1;
+    if (codePage == kCodePageAnsi) codePage = g_nativeAnsi;
+    // One converter per thread and code page: ANSI files with many
+    // characters outside ASCII ask once per character.
+    struct Converter {
+        uint32_t codePage = 0;
+        iconv_t cd = reinterpret_cast<iconv_t>(-1);
+        ~Converter() {
+            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+        }
+    };
+    thread_local Converter conv;
+    if (conv.codePage != codePage) {
+        if (conv.cd != reinterpret_cast<iconv_t>(-1)) iconv_close(conv.cd);
+        conv.cd = iconv_open("UTF-16LE", IconvName(codePage).c_str());
+        conv.codePage = codePage;
+    }
+    if (conv.cd == reinterpret_cast<iconv_t>(-1)) return 1;
+    char pair[2] = {static_cast<char>(bytes[0]), static_cast<char>(bytes[1])};
+    char out[8];
+    char* in = pair;
+    char* o = out;
+    size_t inLeft = 2, outLeft = sizeof out;
+    iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
+    const size_t r = iconv(conv.cd, &in, &inLeft, &o, &outLeft);
+    // A lead byte and its partner come out as exactly one unit; two single
+    // bytes come out as two.
+    return r != static_cast<size_t>(-1) && inLeft == 0 && sizeof out - outLeft == 2 ? 2 : 1;
+}
+
 uint32_t ActiveAnsiCodePage() { return g_nativeAnsi; }
 void SetNativeAnsiCodePage(uint32_t codePage) { g_nativeAnsi = codePage; }

@@ -28,3 +28,11 @@ std::string TextToBytes(const std::u16string& text, uint32_t codePage) {
 }
 
 uint32_t ActiveAnsiCodePage() { return GetACP(); }
+
+size_t AnsiCharLength(const uint8_t* bytes, size_t count, uint32_t codePage) {
+    if (count < 2 || !IsDBCSLeadByteEx(codePage, bytes[0])) return 1;
+    wchar_t unit[2];
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes), 2, unit, 2) == 1
+               ? 2
+               : 1;
+}

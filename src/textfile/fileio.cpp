@@ -33,7 +33,11 @@ bool fileio_platform::TakeWriteFault() {
 
 ReplacementFile::ReplacementFile(const std::u16string& target) : target_(target) {
     const fileio_platform::Target state = fileio_platform::ProbeReplaceTarget(target);
-    if (state == fileio_platform::Target::Refused) return;
+    if (state == fileio_platform::Target::Refused) {
+        error_ = LastFileError();
+        failed_ = true;
+        return;
+    }
     targetExists_ = state == fileio_platform::Target::Replaceable;
     // The temporary file sits beside the target so that the swap is a
     // rename within one volume, never a copy.
@@ -41,7 +45,11 @@ ReplacementFile::ReplacementFile(const std::u16string& target) : target_(target)
         temp_ = target + u".~" + fileio_platform::UniqueTag() + u".tmp";
         file_ = FileHandle::Open(temp_, FileHandle::Access::CreateNew);
     }
-    if (!file_.IsOpen()) temp_.clear();
+    if (!file_.IsOpen()) {
+        error_ = LastFileError();
+        failed_ = true;
+        temp_.clear();
+    }
 }
 
 ReplacementFile::~ReplacementFile() { Discard(); }
@@ -49,17 +57,22 @@ ReplacementFile::~ReplacementFile() { Discard(); }
 bool ReplacementFile::Write(const void* data, size_t count) {
     if (failed_ || !file_.IsOpen()) return false;
     if (count == 0) return true;
-    if (!file_.Write(data, count)) failed_ = true;
+    if (!file_.Write(data, count)) {
+        error_ = LastFileError();
+        failed_ = true;
+    }
     return !failed_;
 }
 
 bool ReplacementFile::Commit() {
     if (failed_ || !file_.IsOpen() || !file_.Flush()) {
+        if (error_ == 0) error_ = LastFileError();
         Discard();
         return false;
     }
     file_.Close();
     if (!fileio_platform::SwapIn(temp_, target_, targetExists_)) {
+        error_ = LastFileError();
         Discard();
         return false;
     }

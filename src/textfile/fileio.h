@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#ifndef _WIN32
+#include <cerrno>
+#endif
 
 class FileHandle {
 public:
@@ -28,7 +31,8 @@ public:
     // False when the size cannot be had.
     bool Size(uint64_t* size) const;
     bool SeekTo(uint64_t offset);
-    // Bytes actually read; 0 at the end or on failure.
+    // Bytes actually read; 0 at the end or on failure. LastFileError() is 0
+    // afterwards unless a read failed.
     size_t Read(void* buffer, size_t count);
     // True only when every byte was written.
     bool Write(const void* data, size_t count);
@@ -67,6 +71,9 @@ public:
 
     bool IsOpen() const { return file_.IsOpen(); }
     bool Write(const void* data, size_t count);
+    // The platform's code for the first step that failed (opening included),
+    // 0 while none has.
+    uint32_t Error() const { return error_; }
     // Flushes and swaps the new content in. False, the target as it was and
     // the temporary file gone when any step, earlier writes included, failed.
     bool Commit();
@@ -81,7 +88,27 @@ private:
     FileHandle file_;
     bool targetExists_ = false;
     bool failed_ = false;
+    uint32_t error_ = 0;
 };
+
+// Why the last file call on this thread failed: the Win32 error code, errno
+// natively. Read it straight after the failed call; later calls change it.
+uint32_t LastFileError();
+
+// Codes for failures the platform has no call to report.
+#ifdef _WIN32
+inline constexpr uint32_t kErrorNoMemory = 8;        // ERROR_NOT_ENOUGH_MEMORY
+inline constexpr uint32_t kErrorWriteFault = 29;     // ERROR_WRITE_FAULT
+inline constexpr uint32_t kErrorReadFault = 30;      // ERROR_READ_FAULT
+inline constexpr uint32_t kErrorTooLarge = 223;      // ERROR_FILE_TOO_LARGE
+inline constexpr uint32_t kErrorNoTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
+#else
+inline constexpr uint32_t kErrorNoMemory = ENOMEM;
+inline constexpr uint32_t kErrorWriteFault = EIO;
+inline constexpr uint32_t kErrorReadFault = EIO;
+inline constexpr uint32_t kErrorTooLarge = EFBIG;
+inline constexpr uint32_t kErrorNoTranslation = EILSEQ;
+#endif
 
 // Test hook for the failure of a write midway: the nth FileHandle::Write
 // from now (1 for the next) writes half of its bytes and reports failure.

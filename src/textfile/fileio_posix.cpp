@@ -31,8 +31,10 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
         const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) &&
                         !(access == Access::ReadWriteAlways && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0);
         if (!ok) {
+            const int why = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
             ::close(fd);
             fd = -1;
+            errno = why;
         }
     }
     return FileHandle(fd);
@@ -50,6 +52,7 @@ bool FileHandle::SeekTo(uint64_t offset) {
 }
 
 size_t FileHandle::Read(void* buffer, size_t count) {
+    errno = 0;
     size_t total = 0;
     while (IsOpen() && total < count) {
         ssize_t got = ::read(handle_, static_cast<char*>(buffer) + total, count - total);
@@ -66,13 +69,17 @@ bool FileHandle::Write(const void* data, size_t count) {
             ssize_t put = ::write(handle_, data, count / 2);
             (void)put;
         }
+        errno = EIO;
         return false;
     }
     size_t total = 0;
     while (IsOpen() && total < count) {
         ssize_t put = ::write(handle_, static_cast<const char*>(data) + total, count - total);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
+        if (put <= 0) {
+            if (put == 0) errno = ENOSPC;
+            return false;
+        }
         total += static_cast<size_t>(put);
     }
     return IsOpen();
@@ -89,6 +96,8 @@ void FileHandle::Close() {
     if (IsOpen()) ::close(std::exchange(handle_, kInvalid));
 }
 
+uint32_t LastFileError() { return static_cast<uint32_t>(errno); }
+
 namespace fileio_platform {
 
 Target ProbeReplaceTarget(const std::u16string& path) {
@@ -96,7 +105,10 @@ Target ProbeReplaceTarget(const std::u16string& path) {
     if (::stat(NativePath(path).c_str(), &st) != 0) return errno == ENOENT ? Target::Missing : Target::Refused;
     // A file with no write permission for anyone stands for a read-only
     // file: it is refused even to a user the permissions do not bind.
-    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Target::Refused;
+    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+        return Target::Refused;
+    }
     return Target::Replaceable;
 }
 
@@ -111,6 +123,7 @@ bool SwapIn(std::u16string& temp, const std::u16string& target, bool targetExist
             if (::chown(from.c_str(), st.st_uid, st.st_gid) != 0 && errno != EPERM) return false;
         }
     } else if (::access(to.c_str(), F_OK) == 0) {
+        errno = EEXIST;
         return false;  // created by someone else meanwhile: not ours to overwrite
     }
     if (::rename(from.c_str(), to.c_str()) != 0) return false;

@@ -34,6 +34,7 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
             if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
                 CloseHandle(h);
                 h = INVALID_HANDLE_VALUE;
+                SetLastError(ERROR_ACCESS_DENIED);
             }
         }
         break;
@@ -58,6 +59,7 @@ bool FileHandle::SeekTo(uint64_t offset) {
 }
 
 size_t FileHandle::Read(void* buffer, size_t count) {
+    SetLastError(ERROR_SUCCESS);
     size_t total = 0;
     while (IsOpen() && total < count) {
         DWORD chunk = static_cast<DWORD>(count - total > 0x40000000 ? 0x40000000 : count - total);
@@ -72,14 +74,18 @@ bool FileHandle::Write(const void* data, size_t count) {
     if (fileio_platform::TakeWriteFault()) {
         DWORD put = 0;
         if (IsOpen() && count > 1) WriteFile(H(handle_), data, static_cast<DWORD>(count / 2), &put, nullptr);
+        SetLastError(ERROR_WRITE_FAULT);
         return false;
     }
     size_t total = 0;
     while (IsOpen() && total < count) {
         DWORD chunk = static_cast<DWORD>(count - total > 0x40000000 ? 0x40000000 : count - total);
         DWORD put = 0;
-        if (!WriteFile(H(handle_), static_cast<const char*>(data) + total, chunk, &put, nullptr) || put == 0)
+        if (!WriteFile(H(handle_), static_cast<const char*>(data) + total, chunk, &put, nullptr)) return false;
+        if (put == 0) {
+            SetLastError(ERROR_DISK_FULL);
             return false;
+        }
         total += put;
     }
     return IsOpen();
@@ -95,13 +101,18 @@ void FileHandle::Close() {
     if (IsOpen()) CloseHandle(H(std::exchange(handle_, kInvalid)));
 }
 
+uint32_t LastFileError() { return GetLastError(); }
+
 namespace fileio_platform {
 
 Target ProbeReplaceTarget(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(W(path));
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? Target::Missing : Target::Refused;
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return Target::Refused;
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return Target::Refused;
+    }
     // The access the swap will need, asked for up front: a program that
     // holds the file without sharing writes or deletion keeps it unchanged,
     // and ReplaceFileW is not left to fail halfway (Wine's leaves a stray

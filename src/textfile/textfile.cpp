@@ -185,3 +185,106 @@ bool WriteTextFile(const std::u16string& path, const std::u16string& text, bool 
         return false;
     }
 }
+
+bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& out, uint32_t* error) {
+    FileHandle file = FileHandle::Open(path, FileHandle::Access::ReadExisting);
+    uint64_t size = 0;
+    if (!file.IsOpen() || !file.Size(&size)) {
+        *error = LastFileError();
+        return false;
+    }
+    if (size > kMaxWholeFile) {
+        *error = kErrorTooLarge;
+        return false;
+    }
+    out.size = static_cast<size_t>(size);
+    out.data.reset(new (std::nothrow) uint8_t[out.size ? out.size : 1]);
+    if (!out.data) {
+        *error = kErrorNoMemory;
+        return false;
+    }
+    // A file that shrank while being read is not the file that was sized:
+    // splicing into a part of it would lose the rest.
+    if (file.Read(out.data.get(), out.size) != out.size) {
+        const uint32_t why = LastFileError();
+        *error = why ? why : kErrorReadFault;
+        return false;
+    }
+    out.encoding = DetectEncoding(out.data.get(), out.size, out.markLength);
+    // FF FE alone reads as a UTF-32 mark but is an empty UTF-16 file.
+    if (out.encoding == encUtf32LE && out.size == 2) out.encoding = encUtf16LE, out.markLength = 2;
+    if (out.encoding == encUtf32LE || out.encoding == encUtf32BE) {
+        *error = kErrorNoTranslation;
+        return false;
+    }
+    return true;
+}
+
+size_t TextUnitWidth(TextEncoding encoding) { return encoding == encUtf16LE || encoding == encUtf16BE ? 2 : 1; }
+
+std::u16string TextFileUnits(const TextFileBytes& file) {
+    const uint8_t* p = file.data.get() + file.markLength;
+    const size_t width = TextUnitWidth(file.encoding);
+    const size_t count = (file.size - file.markLength) / width;
+    std::u16string units(count, u'\0');
+    char16_t* out = units.empty() ? nullptr : &units[0];
+    if (width == 2) {
+        if (file.encoding == encUtf16LE && LittleEndianHost()) {
+            if (count) std::memcpy(out, p, 2 * count);
+            return units;
+        }
+        const int hi = file.encoding == encUtf16BE ? 0 : 1, lo = 1 - hi;
+        for (size_t i = 0; i < count; ++i)
+            out[i] = static_cast<char16_t>(p[2 * i + lo] | (p[2 * i + hi] << 8));
+        return units;
+    }
+    uint8_t seen = 0;
+    for (size_t i = 0; i < count; ++i) {
+        seen |= p[i];
+        out[i] = p[i] < 0x80 ? static_cast<char16_t>(p[i]) : u'\xFFFD';
+    }
+    if (file.encoding != encAnsi || seen < 0x80) return units;
+    for (size_t i = 0; i < count; ++i) {
+        if (p[i] < 0x80) continue;
+        if (AnsiCharLength(p + i, count - i, AnsiCodePage) == 2) out[++i] = u'\xFFFD';
+    }
+    return units;
+}
+
+bool AppendEncodedAscii(std::u16string_view text, TextEncoding encoding, std::string& out) {
+    for (char16_t c : text)
+        if (c >= 0x80) return false;
+    for (char16_t c : text) {
+        if (encoding == encUtf16BE) out += '\0';
+        out += static_cast<char>(c);
+        if (encoding == encUtf16LE) out += '\0';
+    }
+    return true;
+}
+
+bool ReplaceFileContent(const std::u16string& path, const std::vector<ByteSpan>& pieces, uint32_t* error) {
+    try {
+        ReplacementFile file(path);
+        // Small pieces are gathered so that a file with many repairs is not
+        // written a few bytes per call; large ones go straight out.
+        constexpr size_t kGather = 1 << 16;
+        std::string gathered;
+        gathered.reserve(kGather);
+        bool ok = file.IsOpen();
+        for (const ByteSpan& piece : pieces) {
+            if (!ok) break;
+            if (gathered.size() + piece.size <= kGather) {
+                gathered.append(reinterpret_cast<const char*>(piece.data), piece.size);
+                continue;
+            }
+            ok = file.Write(gathered.data(), gathered.size()) && file.Write(piece.data, piece.size);
+            gathered.clear();
+        }
+        ok = ok && file.Write(gathered.data(), gathered.size()) && file.Commit();
+        if (!ok) *error = file.Error() ? file.Error() : kErrorWriteFault;
+        return ok;
+    } catch (...) {
+        *error = kErrorNoMemory;
+        return false;
+    }
+}

@@ -1,160 +1,118 @@
-// The repair of real files: found or not, read in their encoding, written
-// back in it only when the text changed.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
-#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "../support/testfs.h"
 #include "localstate/localstate.h"
-#include "localstate_docs.h"
-#include "log/log.h"
-#include "textfile/codepage.h"
-#include "textfile/encoding.h"
+#include "textfile/fileio.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using Lines = std::vector<std::u16string>;
-namespace fs = testfs::fs;
 
-std::string Encode(const std::u16string& text, TextEncoding enc) {
+// ASCII text in an encoding's bytes.
+std::string In(const std::string& ascii, int width, bool bigEndian) {
+    if (width == 1) return ascii;
     std::string out;
-    switch (enc) {
-    case encAnsi: return TextToBytes(text, kCodePageAnsi);
-    case encUtf8Bom: return "\xEF\xBB\xBF" + TextToBytes(text, kCodePageUtf8);
-    case encUtf8: return TextToBytes(text, kCodePageUtf8);
-    case encUtf16LE:
-    case encUtf16BE:
-        out = enc == encUtf16LE ? "\xFF\xFE" : "\xFE\xFF";
-        for (char16_t c : text) {
-            char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
-            out += enc == encUtf16LE ? std::string{lo, hi} : std::string{hi, lo};
-        }
-        return out;
-    default: return out;
-    }
+    for (char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
 }
 
-Lines Fix(const fs::path& file) {
-    Lines log;
-    FixLocalState(testfs::U16(file), [&log](const std::u16string& line) { log.push_back(line); });
-    return log;
-}
-
-const std::u16string kNeedsBoth =
-    u"{\"protocol_handler\":{\"excluded_schemes\":{\"vezoverove\":true}},\"browser\":{\"x\":\"\u00e9\u4e2d\"}}";
-const std::u16string kRepaired =
-    u"{\"protocol_handler\":{\"excluded_schemes\":{\"vezoverove\":false}},"
-    u"\"browser\":{\"enabled_labs_experiments\":[\"block-insecure-private-network-requests@2\"],\"x\":\"\u00e9\u4e2d\"}}";
-
-TEST(FixLocalState, MissingFileOrFolderIsOnlyLogged) {
-    testfs::TempDir dir;
-    const fs::path missing = dir / "Local State";
-    EXPECT_EQ(Fix(missing), (Lines{u"未找到文件:" + testfs::U16(missing)}));
-    EXPECT_FALSE(fs::exists(missing));
-    EXPECT_EQ(Fix(dir.path()), (Lines{u"未找到文件:" + testfs::U16(dir.path())}));
-}
-
-TEST(FixLocalState, EveryEncodingIsKeptWithItsMark) {
-    for (TextEncoding enc : {encUtf8Bom, encUtf8, encUtf16LE, encUtf16BE}) {
-        testfs::TempDir dir;
-        const fs::path file = dir / "Local State";
-        testfs::WriteBytes(file, Encode(kNeedsBoth, enc));
-        const Lines log = Fix(file);
-        EXPECT_EQ(log, (Lines{u"文件存在：" + testfs::U16(file), u"excluded_schemes: true",
-                              u"browser: add enabled_labs_experiments", u"Loal Stage: changed and saved"}))
-            << "encoding " << enc;
-        EXPECT_EQ(testfs::ReadBytes(file), Encode(kRepaired, enc)) << "encoding " << enc;
-    }
-}
-
-TEST(FixLocalState, AsciiFileIsWrittenBackAsTheSameBytes) {
+// Whatever else a file holds, only the rules' spans change: the odd bytes sit
+// inside a group the scheme rule copies and before a list it extends.
+TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
+    const std::string oddBytes[] = {
+        "\xC0\xAF",          // overlong
+        "\xF5\xFF",          // bytes no UTF-8 has
+        std::string("\xED\xA0\x80\0", 4),  // a surrogate in UTF-8, then a NUL
+        "\xE9\"",            // a lead byte of code page 936 before a quote
+        std::string("\x00\xD8", 2),  // a lone surrogate in UTF-16LE
+        "\x81\x5B",          // a double-byte character whose second byte is ASCII
+        "\xC3\xA9",          // well-formed
+    };
+    struct Encoding {
+        std::string mark;
+        int width;
+        bool bigEndian;
+    } encodings[] = {{"", 1, false}, {"\xEF\xBB\xBF", 1, false}, {"\xFF\xFE", 2, false}, {"\xFE\xFF", 2, true}};
     testfs::TempDir dir;
     const fs::path file = dir / "Local State";
-    testfs::WriteBytes(file, "{\"browser\":{\"enabled_labs_experiments\":[]}}");
-    Fix(file);
-    EXPECT_EQ(testfs::ReadBytes(file),
-              "{\"browser\":{\"enabled_labs_experiments\":[\"block-insecure-private-network-requests@2\"]}}");
+    for (const Encoding& e : encodings) {
+        for (const std::string& odd : oddBytes) {
+            for (const std::string tail : {"", "\x7B"}) {
+                if (e.width == 1 && !tail.empty()) continue;
+                auto text = [&](const std::string& value, const std::string& list) {
+                    return e.mark + In("{\"protocol_handler\":{\"excluded_schemes\":{\"a\":\"", e.width, e.bigEndian) +
+                           odd + In("\",\"vezoverove\":" + value + "}},\"browser\":{\"enabled_labs_experiments\":[" +
+                                        list + "\"b@1\"]}}", e.width, e.bigEndian) + tail;
+                };
+                testfs::WriteBytes(file, text("true", ""));
+                Lines log;
+                EXPECT_EQ(FixLocalState(testfs::U16(file), [&](const std::u16string& l) { log.push_back(l); }),
+                          FixOutcome::Saved);
+                EXPECT_EQ(testfs::ReadBytes(file), text("false", "\"block-insecure-private-network-requests@2\","));
+                EXPECT_EQ(Lines(log.begin() + 1, log.end()),
+                          (Lines{u"excluded_schemes: true", u"browser: add2 block-insecure-private-network-requests@2",
+                                 u"Loal Stage: changed and saved"}));
+            }
+        }
+    }
 }
 
-TEST(FixLocalState, UnchangedFilesAreNotTouched) {
+std::u16string N(uint32_t n) { return testfs::U16(std::to_string(n)); }
+
+TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
     testfs::TempDir dir;
-    const std::string done =
-        "\xEF\xBB\xBF{\"browser\":{\"enabled_labs_experiments\":[\"block-insecure-private-network-requests@2\"]}}";
+    const fs::path file = dir / "Local State";
+    const std::u16string path = testfs::U16(file), found = u"文件存在：" + path;
+    const std::u16string noScheme = u"excluded_schemes: false", noList = u"browser: add enabled_labs_experiments";
+#ifdef _WIN32
+    const uint32_t kDenied = 5;
+#else
+    const uint32_t kDenied = EACCES;
+#endif
+    const std::string needsRepair = "{\"browser\":{\"x\":1}}";
     struct Case {
         std::string bytes;
-        Lines tail;
+        std::function<void()> arrange;
+        FixOutcome outcome;
+        CheckOutcome check;
+        Lines log;
+    } cases[] = {
+        {"", [&] { fs::remove(file); }, FixOutcome::NotFound, CheckOutcome::NotFound, {u"未找到文件:" + path}},
+        {"", [&] { fs::remove(file), fs::create_directory(file); }, FixOutcome::NotFound, CheckOutcome::NotFound,
+         {u"未找到文件:" + path}},
+        {std::string("\xFF\xFE\0\0{\0\0\0", 8), [] {}, FixOutcome::Unreadable, CheckOutcome::CannotRead,
+         {found, u"Cannot read file (error " + N(kErrorNoTranslation) + u"): " + path}},
+        {"", [&] { fs::resize_file(file, uint64_t(1) << 31); }, FixOutcome::Unreadable, CheckOutcome::CannotRead,
+         {found, u"Cannot read file (error " + N(kErrorTooLarge) + u"): " + path}},
+        {"", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
+        {needsRepair, [] { FailFileWriteForTesting(1); }, FixOutcome::NotSaved, CheckOutcome::NeedsRepair,
+         {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kErrorWriteFault) + u")"}},
+        {needsRepair, [&] { fs::permissions(file, fs::perms::all, fs::perm_options::remove); }, FixOutcome::NotSaved,
+         CheckOutcome::NeedsRepair, {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kDenied) + u")"}},
     };
-    const Lines nothing{u"excluded_schemes: false", u"browser: add enabled_labs_experiments", u"Loal Stage: no change"};
-    const std::vector<Case> cases = {
-        {done, {u"excluded_schemes: false", u"browser: replace block-insecure-private-network-requests@2",
-                u"Loal Stage: no change"}},
-        {"", nothing},
-        {"{\"profile\":{}}", nothing},
-        // UTF-32 reads as empty text and is left alone.
-        {std::string("\xFF\xFE\0\0{\0\0\0}\0\0\0", 12), nothing},
-    };
-    for (const Case& c : cases) {
-        const fs::path file = dir / "Local State";
+    for (Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
         testfs::WriteBytes(file, c.bytes);
-        const auto old = fs::last_write_time(file) - std::chrono::hours(48);
-        fs::last_write_time(file, old);
-        Lines log = Fix(file);
-        ASSERT_FALSE(log.empty());
-        EXPECT_EQ(log.front(), u"文件存在：" + testfs::U16(file));
-        EXPECT_EQ(Lines(log.begin() + 1, log.end()), c.tail);
-        EXPECT_EQ(testfs::ReadBytes(file), c.bytes);
-        EXPECT_EQ(fs::last_write_time(file), old);
-    }
-}
-
-TEST(FixLocalState, GeneratedDocumentsStayValidJsonInEveryEncoding) {
-    localstate_docs::Generator gen(77);
-    localstate_docs::Generator asciiGen(78, true);
-    testfs::TempDir dir;
-    const fs::path file = dir / "Local State";
-    for (int i = 0; i < 60; ++i) {
-        for (TextEncoding enc : {encAnsi, encUtf8Bom, encUtf8, encUtf16LE, encUtf16BE}) {
-            // ANSI files hold ASCII only; a mark-less file with other
-            // characters would be UTF-8.
-            localstate_docs::Doc d = enc == encAnsi ? asciiGen.Next() : gen.Next();
-            std::u16string text = localstate_docs::ToText(d.json);
-            if (enc == encUtf8) text = u"{\"n\":\"\u00e9\",\"d\":" + text + u"}";  // surely not ASCII only
-            testfs::WriteBytes(file, Encode(text, enc));
-            Fix(file);
-            Lines ignored;
-            const std::u16string expected = RepairLocalStateText(text, &ignored);
-            const std::string bytes = testfs::ReadBytes(file);
-            ASSERT_EQ(bytes, Encode(expected, enc)) << "encoding " << enc << "\n" << d.json;
-            EXPECT_TRUE(nlohmann::json::accept(localstate_docs::ToUtf8(expected)));
+        c.arrange();
+        const auto stamp = fs::is_regular_file(file) ? fs::last_write_time(file) : fs::file_time_type();
+        EXPECT_EQ(CheckLocalState(path), c.check);
+        Lines log;
+        EXPECT_EQ(FixLocalState(path, [&](const std::u16string& line) { log.push_back(line); }), c.outcome);
+        FailFileWriteForTesting(0);
+        EXPECT_EQ(log, c.log);
+        if (fs::is_regular_file(file)) {
+            EXPECT_EQ(fs::last_write_time(file), stamp);
+            EXPECT_TRUE(fs::file_size(file) > 1000 || testfs::ReadBytes(file) == c.bytes);
+            fs::permissions(file, fs::perms::owner_all, fs::perm_options::add);
         }
-    }
-}
-
-TEST(FixLocalState, DecisionsGoToTheDiagnosticLog) {
-    testfs::TempDir dir;
-    const fs::path file = dir / "Local State";
-    testfs::WriteBytes(file, "{\"browser\":{}}");
-    const std::u16string logPath = LogFilePath(ApplicationFolder(), LocalNow());
-    const fs::path logFile(logPath);
-    const bool existed = fs::exists(logFile);
-    const std::string before = existed ? testfs::ReadBytes(logFile) : std::string();
-    LogEnabled = true;
-    FixLocalState(testfs::U16(file));
-    LogEnabled = false;
-    const std::u16string written = BytesToText(testfs::ReadBytes(logFile).substr(before.size()), kCodePageAnsi);
-    if (!existed) fs::remove(logFile);
-    size_t at = 0;
-    for (const std::u16string& line :
-         {u"文件存在：" + testfs::U16(file), std::u16string(u"excluded_schemes: false"),
-          std::u16string(u"browser: add enabled_labs_experiments"), std::u16string(u"Loal Stage: changed and saved")}) {
-        // The log holds what the ANSI code page makes of the text.
-        const std::u16string logged = BytesToText(TextToBytes(line, kCodePageAnsi), kCodePageAnsi);
-        const size_t found = written.find(u"  " + logged, at);
-        ASSERT_NE(found, std::u16string::npos) << localstate_docs::ToUtf8(line);
-        at = found + logged.size();
+        fs::remove(file);
+        // No temporary file is left behind.
+        EXPECT_TRUE(fs::is_empty(dir.path()));
     }
 }
 

@@ -1,0 +1,63 @@
+// Arbitrary bytes as a Local State file. The repair either leaves it alone
+// or changes it only where a rule wrote: what it writes must read back as
+// the units the rules produced, with every byte outside them kept.
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "localstate/localstate.h"
+#include "textfile/textfile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Scratch {
+    fs::path file = fs::temp_directory_path() / ("dzd-fuzz-" + std::to_string(std::random_device{}())) / "Local State";
+    Scratch() { fs::create_directories(file.parent_path()); }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(file.parent_path(), ec);
+    }
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const Scratch scratch;
+    const std::string before(reinterpret_cast<const char*>(data), size);
+    std::ofstream(scratch.file, std::ios::binary | std::ios::trunc) << before;
+    TextFileBytes file;
+    uint32_t error = 0;
+    const bool read = ReadTextFileBytes(scratch.file.u16string(), file, &error);
+    std::vector<std::u16string> lines;
+    const std::u16string units = read ? TextFileUnits(file) : std::u16string();
+    const std::u16string expected = read ? RepairLocalStateText(units, &lines) : units;
+    const FixOutcome outcome = FixLocalState(scratch.file.u16string(), [](const std::u16string&) {});
+    const std::string after = Slurp(scratch.file);
+    Check(read || (outcome == FixOutcome::Unreadable && after == before));
+    if (!read) return 0;
+    Check((outcome == FixOutcome::Saved) == (after != before));
+    // The new file read again gives the rules' units; the mark and, for
+    // UTF-16, an odd last byte stay where they were.
+    TextFileBytes again;
+    Check(ReadTextFileBytes(scratch.file.u16string(), again, &error) && again.encoding == file.encoding);
+    Check(TextFileUnits(again) == expected && after.compare(0, file.markLength, before, 0, file.markLength) == 0);
+    const size_t width = TextUnitWidth(file.encoding);
+    Check((after.size() - before.size()) % width == 0);
+    Check((before.size() - file.markLength) % width == 0 || after.back() == before.back());
+    return 0;
+}
