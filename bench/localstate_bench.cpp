@@ -413,6 +413,8 @@ int main(int argc, char** argv) {
     for (const Input& in : Inputs())
         std::printf("  %-22s %8zu units %8zu UTF-8 bytes  %s\n", in.name.c_str(), in.text.size(), in.utf8.size(),
                     in.what.c_str());
+    std::printf("RE2 folds case per Unicode (the others ASCII only) and its \\s lacks \\v: no input here holds "
+                "either difference.\n");
     std::printf("Each cell runs once in a child first (limit %d s, --probe_limit=S to change); cells over it are not "
                 "timed.\n\n",
                 limit);
