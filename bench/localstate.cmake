@@ -1,4 +1,5 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PCRE2_16 REQUIRED IMPORTED_TARGET libpcre2-16)
+pkg_check_modules(RE2 REQUIRED IMPORTED_TARGET re2)
 dzd_add_benchmark(localstate_bench ${CMAKE_CURRENT_LIST_DIR}/localstate_bench.cpp)
-target_link_libraries(localstate_bench PRIVATE PkgConfig::PCRE2_16)
+target_link_libraries(localstate_bench PRIVATE PkgConfig::PCRE2_16 PkgConfig::RE2)

@@ -1,93 +1,137 @@
 // The pattern service and the whole Local State repair against PCRE2-JIT
-// and std::wregex, on realistic and on hostile inputs, with the ratios
-// printed at the end. std::wregex recurses per character and runs out of
-// stack on long lazy runs; it is tried once in a child process first and
-// left out where it crashes.
+// and RE2, each measured in the same run, on realistic and on hostile
+// Local State texts, with the ratios printed at the end.
+//
+// Every engine compiles a fresh pattern per call, as the service does, and
+// runs caseless. PCRE2 works on the same UTF-16 units as ours; RE2 knows no
+// 16-bit units and works on the same text as UTF-8 bytes. Each cell runs
+// once first in a child process with a time limit: a peer that backtracks
+// for minutes is reported as slower than the limit instead of stalling the
+// run, and what each engine produced is compared there, so that a
+// different answer is reported, not hidden behind a time.
 #include <benchmark/benchmark.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
-#include <random>
 #include <regex>
 #include <string>
 #include <vector>
 
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
+#include <re2/re2.h>
 
 #include "localstate/localstate.h"
 #include "localstate/regexp.h"
+#include "localstate_corpus.h"
 
 namespace {
 
 using namespace localstate_rules;
 
+// The repair's two follow-up patterns, which the rules keep to themselves;
+// the peers need them to run the same sequence.
+const std::u16string kEmptyListPattern = std::u16string(kListPattern) + u"(" + kEmptyListSuffix + u")";
+const char16_t kEmptyListReplacement[] = uR"($1"block-insecure-private-network-requests@2"$2)";
+const char16_t kNewListInEmptyObjectPattern[] =
+    uR"(("browser"\s*?:\s*?\{"enabled_labs_experiments":\["block-insecure-private-network-requests@2"\]),(\s*?\}))";
+const char16_t kDropCommaReplacement[] = u"$1$2";
+
 // --- inputs -----------------------------------------------------------------
 
-std::u16string Base64(size_t n, uint32_t seed) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::mt19937 rng(seed);
-    std::u16string s(n, u'A');
-    for (char16_t& c : s) c = static_cast<char16_t>(kAlphabet[rng() % 64]);
-    return s;
-}
+struct Input {
+    std::string name, what;
+    std::u16string text;
+    std::string utf8;
+};
 
-// A Local State of about `size` units: the browser object near the start,
-// one long base64 member, a few hundred ordinary members, and the scheme
-// settings at the end.
-std::u16string LocalState(size_t size) {
-    std::u16string t = u"{\"browser\":{\"last_redirect_origin\":\"\",\"shortcut_migration_version\":\"120.0\"},";
-    std::u16string profiles = u"\"profile\":{\"info_cache\":{";
-    for (int i = 0; i < 300; ++i) {
-        profiles += u"\"Profile " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) +
-                    u"\":{\"active_time\":1700000000.5,\"avatar_icon\":\"chrome://theme/IDR_PROFILE_AVATAR_26\","
-                    u"\"is_ephemeral\":false,\"name\":\"Person\",\"user_name\":\"\"},";
-    }
-    profiles += u"\"last\":{}}},";
-    const std::u16string tail =
-        u"\"protocol_handler\":{\"excluded_schemes\":{\"afp\":true,\"data\":true,\"vezoverove\":true}},"
-        u"\"variations_seed\":\"x\"}";
-    const size_t fixed = t.size() + profiles.size() + tail.size() + 32;
-    t += u"\"os_crypt\":{\"encrypted_key\":\"" + Base64(size > fixed ? size - fixed : 16, 1) + u"\"},";
-    return t + profiles + tail;
-}
-
-// One opening that never closes: the lazy run goes to the very end.
-std::u16string Unclosed(size_t size) {
-    std::u16string t = u"{\"browser\":{\"a\":\"";
-    t += Base64(size, 2);
-    // Quotes and brackets all along, so that neither the first nor the
-    // last literal of the list pattern rules anything out early.
-    for (size_t i = 17; i + 7 < t.size(); i += 4096) t[i] = u'"', t[i + 7] = u'[';
-    return t;
-}
-
-// Many openings none of which closes.
-std::u16string ManyUnclosed(int count, size_t size) {
-    std::u16string t;
-    const std::u16string filler = Base64(size / static_cast<size_t>(count), 3);
-    for (int i = 0; i < count; ++i) t += u"\"browser\" : {\"k\":\"" + filler + u"\",";
-    return t + u"\"x\":[1]";
+std::vector<Input>& Inputs() {
+    static std::vector<Input> inputs = [] {
+        using namespace corpus;
+        std::vector<Input> v;
+        auto add = [&v](std::string name, std::string what, std::string text) {
+            v.push_back({std::move(name), std::move(what), Utf16(text), std::move(text)});
+        };
+        Shape realistic;
+        realistic.nonAscii = true;
+        add("profiles_compact",
+            "400 profiles with names in eight scripts, written compact as the browser does; no list in the browser "
+            "object (new-list branch)",
+            LocalState(realistic));
+        Shape other = realistic;
+        other.list = List::Other;
+        add("profiles_pretty", "the same pretty-printed (3-space indent); the list holds two other experiments (add branch)",
+            Spaced(LocalState(other), 3));
+        Shape near;
+        near.nearMisses = true;
+        add("near_miss_browser",
+            "400 ASCII profiles, each with \"browser_switcher\":{, \"browser\":\"Chrome\", \"browsers\":{, "
+            "\"browser\" : [, and a \"browser\":{ object without the list",
+            LocalState(near));
+        Shape schemes;
+        schemes.profiles = 2000;
+        schemes.schemeObjects = 2000;
+        add("many_excluded_schemes",
+            "2000 profiles, each with its own excluded_schemes object of 15 schemes, none of them the custom one",
+            LocalState(schemes));
+        Shape choice = realistic;
+        choice.list = List::Choice;
+        add("case_mixed_keys", "400 profiles, every key's letters in random case; the list holds the choice @1 (choice branch)",
+            CaseMixedKeys(LocalState(choice)));
+        Shape blanks;
+        blanks.profiles = 40;
+        blanks.list = List::Empty;
+        add("whitespace_runs", "40 profiles, a 512-blank run of \" \\t\\r\\n\" around every token; empty list (empty branch)",
+            Spaced(LocalState(blanks), 0, 512));
+        add("unclosed_200k", "200000 \"browser\":{\"k\":\"v\", openings, no } anywhere", Unclosed(200000));
+        add("run_2M_no_brace",
+            "both rules' openings, then a 2M-character value with no } in which quotes, colons, brackets and the "
+            "rules' key words keep turning up",
+            LongRun(2 << 20));
+        return v;
+    }();
+    return inputs;
 }
 
 // --- engines ----------------------------------------------------------------
 
-struct Ours {
-    static std::u16string Replace(const std::u16string& s, const std::u16string& p, const std::u16string& r) {
-        return RegexReplace(s, p, r);
-    }
-    static bool Test(const std::u16string& p, const std::u16string& s) { return RegexTest(p, s); }
+// What one engine made of one operation: a text or a yes/no, in the
+// engine's own units, or the error it gave up with.
+struct Out {
+    std::u16string u16;
+    std::string u8;
+    int error = 0;
+    std::vector<std::u16string> lines;  // the repair's decisions
 };
 
-// PCRE2 with its JIT, caseless without UTF as the service: a fresh pattern
-// per call, as the service makes one.
+Out Yes(bool b) {
+    Out o;
+    o.u16 = b ? u"yes" : u"no";
+    return o;
+}
+
+struct Ours {
+    using Text = std::u16string;
+    static const Text& Of(const Input& in) { return in.text; }
+    static Text Replace(const Text& s, const std::u16string& p, const std::u16string& r, int*) {
+        return RegexReplace(s, p, r);
+    }
+    static bool Test(const std::u16string& p, const Text& s, int*) { return RegexTest(p, s); }
+};
+
 struct Pcre2Jit {
+    using Text = std::u16string;
+    static const Text& Of(const Input& in) { return in.text; }
     struct Code {
-        pcre2_code* code;
-        pcre2_match_data* data;
+        pcre2_code* code = nullptr;
+        pcre2_match_data* data = nullptr;
         explicit Code(const std::u16string& p) {
             int error = 0;
             PCRE2_SIZE offset = 0;
@@ -101,7 +145,7 @@ struct Pcre2Jit {
             pcre2_code_free(code);
         }
     };
-    static std::u16string Replace(const std::u16string& s, const std::u16string& p, const std::u16string& r) {
+    static Text Replace(const Text& s, const std::u16string& p, const std::u16string& r, int* error) {
         Code c(p);
         std::u16string out(s.size() + s.size() / 8 + 64, u'\0');
         for (int attempt = 0; attempt < 2; ++attempt) {
@@ -111,110 +155,208 @@ struct Pcre2Jit {
                                             nullptr, reinterpret_cast<PCRE2_SPTR>(r.data()), r.size(),
                                             reinterpret_cast<PCRE2_UCHAR*>(&out[0]), &length);
             if (rc >= 0) return out.substr(0, length);
-            if (rc != PCRE2_ERROR_NOMEMORY) break;
+            if (rc != PCRE2_ERROR_NOMEMORY) {
+                *error = rc;
+                break;
+            }
             out.assign(length, u'\0');
         }
         return s;
     }
-    static bool Test(const std::u16string& p, const std::u16string& s) {
+    static bool Test(const std::u16string& p, const Text& s, int* error) {
         Code c(p);
-        return pcre2_match(c.code, reinterpret_cast<PCRE2_SPTR>(s.data()), s.size(), 0, 0, c.data, nullptr) >= 0;
+        const int rc = pcre2_match(c.code, reinterpret_cast<PCRE2_SPTR>(s.data()), s.size(), 0, 0, c.data, nullptr);
+        if (rc < PCRE2_ERROR_NOMATCH) *error = rc;
+        return rc >= 0;
     }
 };
 
-std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-
-// std::wregex on wchar_t text (32-bit here): the inputs are converted once,
-// outside the timing, so it works on the same characters.
-struct WRegex {
-    static std::wstring Replace(const std::wstring& s, const std::u16string& p, const std::u16string& r) {
-        std::wregex re(Wide(p), std::regex::ECMAScript | std::regex::icase);
-        return std::regex_replace(s, re, Wide(r));
+struct Re2 {
+    using Text = std::string;
+    static const Text& Of(const Input& in) { return in.utf8; }
+    static RE2::Options Options() {
+        RE2::Options o;
+        o.set_case_sensitive(false);
+        o.set_log_errors(false);
+        return o;
     }
-    static bool Test(const std::u16string& p, const std::wstring& s) {
-        std::wregex re(Wide(p), std::regex::ECMAScript | std::regex::icase);
-        return std::regex_search(s, re);
+    // $n becomes \n, a backslash \\: the same replacement in RE2's words.
+    static std::string Rewrite(const std::u16string& r) {
+        std::string out;
+        for (size_t i = 0; i < r.size(); ++i) {
+            if (r[i] == u'$' && i + 1 < r.size() && r[i + 1] >= u'0' && r[i + 1] <= u'9') out += '\\';
+            else if (r[i] == u'\\') out += "\\\\";
+            else out += static_cast<char>(r[i]);
+        }
+        return out;
+    }
+    static Text Replace(const Text& s, const std::u16string& p, const std::u16string& r, int* error) {
+        RE2 re(corpus::Utf8(p), Options());
+        if (!re.ok()) *error = static_cast<int>(re.error_code());
+        std::string out = s;
+        RE2::GlobalReplace(&out, re, Rewrite(r));
+        return out;
+    }
+    static bool Test(const std::u16string& p, const Text& s, int* error) {
+        RE2 re(corpus::Utf8(p), Options());
+        if (!re.ok()) *error = static_cast<int>(re.error_code());
+        return RE2::PartialMatch(s, re);
     }
 };
 
-// The repair's decisions on any engine (the rules as the service runs them).
-template <typename E, typename S>
-S Repair(const S& old) {
-    S text = E::Replace(old, kSchemePattern, kSchemeReplacement);
-    if (E::Test(kListPattern, text)) {
-        if (E::Test(std::u16string(kListPattern) + kEmptyListSuffix, text))
-            text = E::Replace(text, kListPattern, kAddToEmptyReplacement);
-        else if (E::Test(kChoicePattern, text))
-            text = E::Replace(text, kChoicePattern, kChoiceReplacement);
-        else
-            text = E::Replace(text, kListPattern, kAddFirstReplacement);
+// The repair's sequence of rule operations on a peer engine, with the
+// decision lines the real repair logs.
+template <typename E>
+typename E::Text PeerRepair(const typename E::Text& old, std::vector<std::u16string>* lines, int* error) {
+    typename E::Text text = E::Replace(old, kSchemePattern, kSchemeReplacement, error);
+    lines->push_back(text != old ? u"excluded_schemes: true" : u"excluded_schemes: false");
+    if (E::Test(kListPattern, text, error)) {
+        if (E::Test(std::u16string(kListPattern) + kEmptyListSuffix, text, error)) {
+            lines->push_back(u"browser: add block-insecure-private-network-requests@2");
+            text = E::Replace(text, kEmptyListPattern, kEmptyListReplacement, error);
+        } else if (E::Test(kChoicePattern, text, error)) {
+            lines->push_back(u"browser: replace block-insecure-private-network-requests@2");
+            text = E::Replace(text, kChoicePattern, kChoiceReplacement, error);
+        } else {
+            lines->push_back(u"browser: add2 block-insecure-private-network-requests@2");
+            text = E::Replace(text, kListPattern, kAddFirstReplacement, error);
+        }
     } else {
-        text = E::Replace(text, kBrowserPattern, kNewListReplacement);
+        lines->push_back(u"browser: add enabled_labs_experiments");
+        text = E::Replace(text, kBrowserPattern, kNewListReplacement, error);
+        text = E::Replace(text, kNewListInEmptyObjectPattern, kDropCommaReplacement, error);
     }
+    lines->push_back(text != old ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
     return text;
 }
 
-// --- cases ------------------------------------------------------------------
+void Keep(Out& o, std::u16string t) { o.u16 = std::move(t); }
+void Keep(Out& o, std::string t) { o.u8 = std::move(t); }
 
-struct Input {
-    std::string name;
-    std::u16string text;
-    std::wstring wide;
-    double megabytes;  // of UTF-16 text
-};
+using Fn = std::function<Out(const Input&)>;
 
-std::vector<Input>& Inputs() {
-    static std::vector<Input> inputs = [] {
-        std::vector<Input> v;
-        auto add = [&v](std::string name, std::u16string text) {
-            const double mb = static_cast<double>(text.size() * 2) / (1 << 20);
-            v.push_back({std::move(name), text, Wide(text), mb});
-        };
-        add("localstate_1MB", LocalState(512 * 1024));
-        add("localstate_10MB", LocalState(5 * 1024 * 1024));
-        add("unclosed_1MB", Unclosed(512 * 1024));
-        add("unclosed_10MB", Unclosed(5 * 1024 * 1024));
-        add("200_unclosed_200KB", ManyUnclosed(200, 100 * 1024));
-        return v;
-    }();
-    return inputs;
-}
-
-struct Op {
-    std::string name;
-    std::function<size_t(const std::u16string&)> ours, pcre2;
-    std::function<size_t(const std::wstring&)> wregex;
-};
-
-std::vector<Op> Ops() {
-    return {
-        {"test_list", [](const std::u16string& s) { return size_t{Ours::Test(kListPattern, s)}; },
-         [](const std::u16string& s) { return size_t{Pcre2Jit::Test(kListPattern, s)}; },
-         [](const std::wstring& s) { return size_t{WRegex::Test(kListPattern, s)}; }},
-        {"replace_scheme", [](const std::u16string& s) { return Ours::Replace(s, kSchemePattern, kSchemeReplacement).size(); },
-         [](const std::u16string& s) { return Pcre2Jit::Replace(s, kSchemePattern, kSchemeReplacement).size(); },
-         [](const std::wstring& s) { return WRegex::Replace(s, kSchemePattern, kSchemeReplacement).size(); }},
-        {"replace_new_list",
-         [](const std::u16string& s) { return Ours::Replace(s, kBrowserPattern, kNewListReplacement).size(); },
-         [](const std::u16string& s) { return Pcre2Jit::Replace(s, kBrowserPattern, kNewListReplacement).size(); },
-         [](const std::wstring& s) { return WRegex::Replace(s, kBrowserPattern, kNewListReplacement).size(); }},
-        {"repair", [](const std::u16string& s) { return Repair<Ours>(s).size(); },
-         [](const std::u16string& s) { return Repair<Pcre2Jit>(s).size(); },
-         [](const std::wstring& s) { return Repair<WRegex>(s).size(); }},
+template <typename E>
+Fn Replacing(std::u16string p, std::u16string r) {
+    return [p, r](const Input& in) {
+        Out o;
+        Keep(o, E::Replace(E::Of(in), p, r, &o.error));
+        return o;
     };
 }
 
-// Runs fn once in a child; true when the child ended normally.
-bool SurvivesInChild(const std::function<void()>& fn) {
+template <typename E>
+Fn Testing(std::u16string p) {
+    return [p](const Input& in) {
+        int error = 0;
+        Out o = Yes(E::Test(p, E::Of(in), &error));
+        o.error = error;
+        return o;
+    };
+}
+
+template <typename E>
+Fn Repairing() {
+    return [](const Input& in) {
+        Out o;
+        Keep(o, PeerRepair<E>(E::Of(in), &o.lines, &o.error));
+        return o;
+    };
+}
+
+const char* const kEngines[] = {"ours", "pcre2_jit", "re2"};
+constexpr int kEngineCount = 3;
+
+struct Op {
+    std::string name, what;
+    Fn run[kEngineCount];
+};
+
+Op Replace(std::string name, std::string what, const std::u16string& p, const std::u16string& r) {
+    return {std::move(name), std::move(what), {Replacing<Ours>(p, r), Replacing<Pcre2Jit>(p, r), Replacing<Re2>(p, r)}};
+}
+
+Op Test(std::string name, std::string what, const std::u16string& p) {
+    return {std::move(name), std::move(what), {Testing<Ours>(p), Testing<Pcre2Jit>(p), Testing<Re2>(p)}};
+}
+
+Op WholeRepair() {
+    Fn ours = [](const Input& in) {
+        Out o;
+        o.u16 = RepairLocalStateText(in.text, &o.lines);
+        return o;
+    };
+    return {"repair", "ours: the real RepairLocalStateText; peers: the same sequence of rule operations",
+            {ours, Repairing<Pcre2Jit>(), Repairing<Re2>()}};
+}
+
+const std::vector<Op>& Ops() {
+    static const std::vector<Op> ops = {
+        Replace("replace_scheme", "scheme rule: replace", kSchemePattern, kSchemeReplacement),
+        Test("test_list", "list rule: is there a list", kListPattern),
+        Test("test_empty_list", "list rule: is it empty", std::u16string(kListPattern) + kEmptyListSuffix),
+        Test("test_choice", "list rule: is the choice there", kChoicePattern),
+        Replace("replace_empty_list", "list rule: add to the empty list", kEmptyListPattern, kEmptyListReplacement),
+        Replace("replace_choice", "list rule: set the choice", kChoicePattern, kChoiceReplacement),
+        Replace("replace_add_first", "list rule: add first", kListPattern, kAddFirstReplacement),
+        Replace("replace_new_list", "list rule: new list", kBrowserPattern, kNewListReplacement),
+        Replace("replace_drop_comma", "list rule: drop the comma", kNewListInEmptyObjectPattern,
+                  kDropCommaReplacement),
+        WholeRepair(),
+    };
+    return ops;
+}
+
+// --- probes -----------------------------------------------------------------
+
+// What a cell did when run once on its own.
+struct Probe {
+    enum { Done, TimedOut, Crashed } state = Crashed;
+    double seconds = 0;
+    uint64_t digest = 0;
+    int error = 0;
+};
+
+uint64_t Digest(const Out& o) {
+    uint64_t h = 1469598103934665603ull;
+    auto add = [&h](const std::u16string& s) {
+        for (char16_t c : s) h = (h ^ c) * 1099511628211ull;
+        h = (h ^ 0xFFFFu) * 1099511628211ull;
+    };
+    add(o.u8.empty() ? o.u16 : corpus::Utf16(o.u8));
+    for (const std::u16string& line : o.lines) add(line);
+    return h;
+}
+
+// Runs the cell once in a child that the limit ends.
+Probe RunProbe(const std::function<Out()>& fn, int limitSeconds) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
     std::fflush(nullptr);
-    pid_t pid = fork();
+    const pid_t pid = fork();
     if (pid == 0) {
-        fn();
-        _exit(0);
+        close(fds[0]);
+        alarm(static_cast<unsigned>(limitSeconds));
+        const auto start = std::chrono::steady_clock::now();
+        const Out out = fn();
+        Probe p;
+        p.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        p.state = Probe::Done;
+        p.digest = Digest(out);
+        p.error = out.error;
+        const ssize_t written = write(fds[1], &p, sizeof p);
+        _exit(written == static_cast<ssize_t>(sizeof p) ? 0 : 1);
     }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    close(fds[1]);
+    Probe p;
+    if (pid > 0) {
+        const ssize_t got = read(fds[0], &p, sizeof p);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (got != static_cast<ssize_t>(sizeof p))
+            p.state = WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM ? Probe::TimedOut : Probe::Crashed;
+    }
+    close(fds[0]);
+    return p;
 }
 
 std::map<std::string, double>& Times() {
@@ -231,50 +373,109 @@ public:
     }
 };
 
+std::string Cell(const Probe& p, const std::string& name, int limit) {
+    char buf[64];
+    if (p.state == Probe::TimedOut) std::snprintf(buf, sizeof buf, ">%d s", limit);
+    else if (p.state == Probe::Crashed) std::snprintf(buf, sizeof buf, "crashed");
+    else if (Times().count(name)) std::snprintf(buf, sizeof buf, "%.3f", Times()[name]);
+    else return "-";
+    return buf;
+}
+
+std::string Ratio(const Probe& peer, const std::string& peerName, const std::string& ourName,
+                  int limit) {
+    char buf[64];
+    if (!Times().count(ourName)) return "-";
+    const double o = Times()[ourName];
+    if (peer.state == Probe::TimedOut) std::snprintf(buf, sizeof buf, ">%.0f", limit * 1000.0 / o);
+    else if (!Times().count(peerName)) return "-";
+    else std::snprintf(buf, sizeof buf, "%.2f", Times()[peerName] / o);
+    return buf;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> wregexLeftOut;
+    int limit = 20;
+    std::string filter = ".";
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--probe_limit=", 14) == 0) {
+            limit = std::atoi(argv[i] + 14);
+            continue;
+        }
+        if (std::strncmp(argv[i], "--benchmark_filter=", 19) == 0) filter = argv[i] + 19;
+        args.push_back(argv[i]);
+    }
+    const std::regex selected(filter);
+
+    std::printf("Inputs (ours and PCRE2-JIT search the UTF-16 units, RE2 the same text as UTF-8 bytes):\n");
+    for (const Input& in : Inputs())
+        std::printf("  %-22s %8zu units %8zu UTF-8 bytes  %s\n", in.name.c_str(), in.text.size(), in.utf8.size(),
+                    in.what.c_str());
+    std::printf("RE2 folds case per Unicode (the others ASCII only) and its \\s lacks \\v: no input here holds "
+                "either difference.\n");
+    std::printf("Each cell runs once in a child first (limit %d s, --probe_limit=S to change); cells over it are not "
+                "timed.\n\n",
+                limit);
+    std::fflush(stdout);
+
+    std::map<std::string, Probe> probes;
     for (const Op& op : Ops()) {
-        for (Input& in : Inputs()) {
-            const std::string base = op.name + "/" + in.name + "/";
-            benchmark::RegisterBenchmark((base + "ours").c_str(), [&in, op](benchmark::State& st) {
-                for (auto _ : st) benchmark::DoNotOptimize(op.ours(in.text));
-            })->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark((base + "pcre2_jit").c_str(), [&in, op](benchmark::State& st) {
-                for (auto _ : st) benchmark::DoNotOptimize(op.pcre2(in.text));
-            })->Unit(benchmark::kMillisecond);
-            if (SurvivesInChild([&] { benchmark::DoNotOptimize(op.wregex(in.wide)); })) {
-                benchmark::RegisterBenchmark((base + "std_wregex").c_str(), [&in, op](benchmark::State& st) {
-                    for (auto _ : st) benchmark::DoNotOptimize(op.wregex(in.wide));
+        for (const Input& in : Inputs()) {
+            for (int e = 0; e < kEngineCount; ++e) {
+                const std::string name = op.name + "/" + in.name + "/" + kEngines[e];
+                if (!std::regex_search(name, selected)) continue;
+                const auto& run = op.run[e];
+                const Probe p = RunProbe([&] { return run(in); }, limit);
+                probes[name] = p;
+                if (p.state != Probe::Done) continue;
+                benchmark::RegisterBenchmark(name.c_str(), [&in, &run](benchmark::State& st) {
+                    for (auto _ : st) benchmark::DoNotOptimize(run(in));
                 })->Unit(benchmark::kMillisecond);
-            } else {
-                wregexLeftOut.push_back(op.name + " on " + in.name);
             }
         }
     }
-    benchmark::Initialize(&argc, argv);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\nTimes in ms; ratio = other engine's time / ours (above 1: ours is faster)\n");
-    std::printf("%-18s %-20s %10s %10s %8s %10s %8s %9s\n", "operation", "input", "ours", "pcre2-jit", "ratio",
-                "wregex", "ratio", "ours/MB");
+    std::printf("\nTimes in ms; ratio = peer's time / ours (above 1: ours is faster). "
+                "\">N s\": over the probe limit, not timed.\n");
+    std::printf("%-19s %-22s %10s %10s %8s %10s %8s  %s\n", "operation", "input", "ours", "pcre2-jit", "ratio", "re2",
+                "ratio", "same result");
+    std::vector<std::string> findings;
     for (const Op& op : Ops()) {
         for (const Input& in : Inputs()) {
             const std::string base = op.name + "/" + in.name + "/";
-            auto& t = Times();
-            if (!t.count(base + "ours")) continue;
-            const double ours = t[base + "ours"], pcre = t[base + "pcre2_jit"];
-            std::printf("%-18s %-20s %10.3f %10.3f %8.2f", op.name.c_str(), in.name.c_str(), ours, pcre, pcre / ours);
-            if (t.count(base + "std_wregex"))
-                std::printf(" %10.3f %8.2f", t[base + "std_wregex"], t[base + "std_wregex"] / ours);
-            else
-                std::printf(" %10s %8s", "crashed", "-");
-            std::printf(" %9.3f\n", ours / in.megabytes);
+            if (!probes.count(base + "ours")) continue;
+            Probe p[kEngineCount];
+            std::string n[kEngineCount];
+            for (int e = 0; e < kEngineCount; ++e) {
+                n[e] = base + kEngines[e];
+                if (probes.count(n[e])) p[e] = probes[n[e]];
+            }
+            std::string same;
+            for (int e = 1; e < kEngineCount; ++e) {
+                if (p[0].state != Probe::Done || p[e].state != Probe::Done) continue;
+                std::string problem;
+                if (p[e].error) problem = std::string(kEngines[e]) + " gave up (error " + std::to_string(p[e].error) + ")";
+                else if (p[e].digest != p[0].digest) problem = std::string("ours and ") + kEngines[e] + " differ";
+                if (!problem.empty()) {
+                    findings.push_back(op.name + " on " + in.name + ": " + problem);
+                    same += (same.empty() ? "" : "; ") + problem;
+                }
+            }
+            std::printf("%-19s %-22s %10s %10s %8s %10s %8s  %s\n", op.name.c_str(), in.name.c_str(),
+                        Cell(p[0], n[0], limit).c_str(), Cell(p[1], n[1], limit).c_str(),
+                        Ratio(p[1], n[1], n[0], limit).c_str(), Cell(p[2], n[2], limit).c_str(),
+                        Ratio(p[2], n[2], n[0], limit).c_str(), same.empty() ? "yes" : "NO");
         }
     }
-    for (const std::string& s : wregexLeftOut)
-        std::printf("std::wregex left out (it crashed, stack overflow): %s\n", s.c_str());
+    std::printf("\nOperations: ");
+    for (const Op& op : Ops()) std::printf("%s = %s; ", op.name.c_str(), op.what.c_str());
+    std::printf("\n");
+    for (const std::string& f : findings) std::printf("!!! DIFFERENT RESULT: %s\n", f.c_str());
     return 0;
 }

@@ -1,0 +1,3 @@
+# Plain C++: it times whole child processes, which Google Benchmark cannot.
+add_executable(repair_floor_bench ${CMAKE_CURRENT_LIST_DIR}/repair_floor_bench.cpp)
+target_link_libraries(repair_floor_bench PRIVATE dzd_core)
