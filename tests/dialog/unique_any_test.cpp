@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "dialog/unique_any.h"
+#include "windows/unique_any.h"
 
 namespace {
 

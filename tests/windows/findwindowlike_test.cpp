@@ -102,11 +102,10 @@ TEST_F(FindWindowLikeTest, IdentifierNeedsAParent) {
     EXPECT_EQ(FindWindowLike(list, nullptr, u"kid", u"DzdFwl_Kid", 0, false), 0);  // top level: no identifier
 }
 
-TEST_F(FindWindowLikeTest, CloseWaitsForTheWindowsAnswer) {
+TEST_F(FindWindowLikeTest, CloseRequestIsAnswered) {
     HWND w = Top(L"DzdFwl_Top", L"x", false);
-    EXPECT_EQ(SendCloseMessage(w), 42);
+    EXPECT_TRUE(RequestClose(w, 2000));
     EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA), 1);
-    EXPECT_EQ(SendCloseMessage(nullptr), 0);
 }
 
 }  // namespace
