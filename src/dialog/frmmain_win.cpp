@@ -150,10 +150,8 @@ void StartFixRun() {
     if (form.runsInProgress == 0 && form.unloaded) PostQuitMessage(0);
 }
 
-// Enter, translated by the dialog manager, presses the focused button. An
-// Enter held down through a run must not turn into a press of cmdCancel.
+// Enter, translated by the dialog manager, presses the focused button.
 void PressFocusedButton() {
-    if (form.runsInProgress > 0) return;
     HWND focus = GetFocus();
     if (focus == form.cmdOk) StartFixRun();
     else if (focus == form.cmdCancel) cmdCancel_Click();
