@@ -3,6 +3,9 @@
 // and the fix run behind its OK button uses the few hooks below.
 #include <windows.h>
 
+// ProcessPendingMessages lets the dialog handle whatever input is waiting.
+#include "windows/messagepump.h"
+
 // Creates the dialog and shows it modeless, with no owner. False when it
 // could not be created or shown, or when it has been shown before.
 bool ShowMainDialog();
@@ -10,13 +13,12 @@ bool ShowMainDialog();
 // Pumps the one UI thread's messages until the dialog has ended the process.
 int RunMessageLoop();
 
-// Lets the dialog handle whatever input is waiting, once.
-void ProcessPendingMessages();
-
 // The dialog's window while it exists; nullptr once it has been unloaded.
 HWND MainDialogWindow();
 
-// Enables or disables cmdOk. Does nothing once the dialog is unloaded.
+// Disables cmdOk for a run, with the focus parked on the dialog itself where
+// no key presses a button, or enables it again with the focus back on it.
+// Does nothing once the dialog is unloaded.
 void EnableOkButton(bool enabled);
 
 // True once cmdCancel or the close box has unloaded the dialog. A run that

@@ -11,7 +11,7 @@
 #include "dialog/fixrun.h"
 #include "dialog/lang.h"
 #include "dialog/layout.h"
-#include "dialog/unique_any.h"
+#include "windows/unique_any.h"
 
 namespace {
 
@@ -35,9 +35,6 @@ struct FrmMain {
     HWND cmdOk = nullptr;
     HWND cmdCancel = nullptr;
     HWND focusWhenInactive = nullptr;
-    // Set when disabling cmdOk pushed the focus on to cmdCancel, so it can
-    // come back when cmdOk is enabled again.
-    bool focusMovedOffOk = false;
     UINT dpi = 96;
     UniqueFont labelFont;
     UniqueFont buttonFont;
@@ -192,7 +189,8 @@ LRESULT CALLBACK FrmMainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         } else if (!HIWORD(wp)) {
             HWND target = form.focusWhenInactive;
             if (!target || !IsWindowEnabled(target)) target = IsWindowEnabled(form.cmdOk) ? form.cmdOk : form.cmdCancel;
-            SetFocus(target);
+            // During a run no key may land on a button (see EnableOkButton).
+            SetFocus(form.runsInProgress > 0 ? hwnd : target);
         }
         return 0;
     case WM_COMMAND: {
@@ -254,12 +252,8 @@ bool RegisterFrmMainClass(HINSTANCE inst) {
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-// Hands a message to the dialog manager first, so keyboard navigation works.
-void Dispatch(MSG& msg) {
-    if (form.hwnd && IsDialogMessageW(form.hwnd, &msg)) return;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-}
+// The dialog manager sees each message first, so keyboard navigation works.
+bool PreviewForDialog(MSG& msg) { return form.hwnd && IsDialogMessageW(form.hwnd, &msg); }
 
 }  // namespace
 
@@ -270,6 +264,7 @@ bool ShowMainDialog() {
     InitCommonControlsEx(&icc);
     HINSTANCE inst = GetModuleHandleW(nullptr);
     if (!RegisterFrmMainClass(inst)) return false;
+    SetMessagePreview(PreviewForDialog);
     // Created hidden on the primary monitor, so the first layout already
     // uses that monitor's DPI; the design caption gives way to TitleText in
     // Form_Load before the window is first visible.
@@ -290,21 +285,9 @@ int RunMessageLoop() {
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) return 1;
-        Dispatch(msg);
+        DispatchThreadMessage(msg);
     }
     return static_cast<int>(msg.wParam);
-}
-
-void ProcessPendingMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Leave it for the message loop, which ends the process.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        Dispatch(msg);
-    }
 }
 
 HWND MainDialogWindow() { return form.hwnd; }
@@ -313,19 +296,17 @@ bool MainDialogUnloaded() { return form.unloaded; }
 
 void EnableOkButton(bool enabled) {
     if (!form.cmdOk) return;
-    bool hadFocus = GetFocus() == form.cmdOk;
-    if (!enabled && hadFocus) {
-        // A disabled button cannot keep the focus; keep the keyboard working.
-        SetFocus(form.cmdCancel);
-        form.focusMovedOffOk = true;
+    const bool active = GetActiveWindow() == form.hwnd;
+    if (!enabled) {
+        // A disabled cmdOk cannot keep the focus, and on cmdCancel an Enter
+        // held a moment too long would end the program mid-run. The dialog
+        // itself takes no key.
+        const HWND focus = GetFocus();
+        if (focus == form.cmdOk || focus == form.cmdCancel) SetFocus(form.hwnd);
+        EnableWindow(form.cmdOk, FALSE);
+        return;
     }
-    EnableWindow(form.cmdOk, enabled ? TRUE : FALSE);
-    if (enabled && form.focusMovedOffOk) {
-        form.focusMovedOffOk = false;
-        HWND focus = GetFocus();
-        if (focus == form.cmdCancel || focus == nullptr || focus == form.hwnd) {
-            if (GetActiveWindow() == form.hwnd) SetFocus(form.cmdOk);
-            else form.focusWhenInactive = form.cmdOk;
-        }
-    }
+    EnableWindow(form.cmdOk, TRUE);
+    if (active) SetFocus(form.cmdOk);
+    else form.focusWhenInactive = form.cmdOk;
 }

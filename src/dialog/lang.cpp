@@ -5,6 +5,7 @@ std::u16string PromptText;
 std::u16string OkText;
 std::u16string CancelText;
 std::u16string DoneText;
+std::u16string FailText;
 
 namespace {
 
@@ -15,6 +16,7 @@ struct TextSet {
     const char16_t* ok;
     const char16_t* cancel;
     const char16_t* done;
+    const char16_t* fail;
 };
 
 // The blanks are ordinary spaces; the Chinese punctuation is full width.
@@ -25,6 +27,7 @@ constexpr TextSet kSimplifiedChinese = {
     u"确 认",
     u"取 消",
     u"修复完成！",
+    u"部分设置未能修复，请关闭浏览器后重试。",
 };
 
 constexpr TextSet kEnglish = {
@@ -34,6 +37,7 @@ constexpr TextSet kEnglish = {
     u"Yes",
     u"No",
     u"OK!",
+    u"Some settings could not be repaired. Close the browsers and try again.",
 };
 
 constexpr TextSet kTraditionalChinese = {
@@ -43,6 +47,7 @@ constexpr TextSet kTraditionalChinese = {
     u"確 認",
     u"取 消",
     u"修復完成！",
+    u"部分設定未能修復，請關閉瀏覽器後重試。",
 };
 
 }  // namespace
@@ -54,4 +59,5 @@ void SetLanguage(std::int32_t code) {
     OkText = set.ok;
     CancelText = set.cancel;
     DoneText = set.done;
+    FailText = set.fail;
 }

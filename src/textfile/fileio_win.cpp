@@ -21,8 +21,15 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
     case Access::AppendAlways:
         // FILE_APPEND_DATA alone makes every write land at the current end,
         // so nothing already in the file can be overwritten.
-        h = CreateFileW(W(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Several copies of the program may log at once: they share writing.
+        // One that holds the file without sharing it usually lets go within
+        // moments, so a refusal for sharing is retried a few times.
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            h = CreateFileW(W(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
+            Sleep(10);
+        }
         break;
     case Access::ReadWriteAlways:
         h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -19,5 +19,7 @@
 int32_t FindWindowLike(std::vector<HWND>& list, HWND start, const std::u16string& textPattern,
                        const std::u16string& classPattern, std::optional<int32_t> id, bool recurse);
 
-// Sends WM_CLOSE and returns the window's answer once it has handled it.
-int32_t SendCloseMessage(HWND window);
+// Asks the window to close and waits at most `timeoutMs` for it to have
+// handled the request. False when it did not answer in time: its thread is
+// hung or busy. A window already gone counts as closed.
+bool RequestClose(HWND window, DWORD timeoutMs);

@@ -1,8 +1,8 @@
 #include "windows/findwindowlike.h"
 
-#include "dialog/frmmain.h"
 #include "textfile/codepage.h"
 #include "windows/likepattern.h"
+#include "windows/messagepump.h"
 
 namespace {
 
@@ -62,6 +62,8 @@ int32_t FindWindowLike(std::vector<HWND>& list, HWND start, const std::u16string
     return SearchBelow(list, start, LikePattern(textPattern), LikePattern(classPattern), id, recurse);
 }
 
-int32_t SendCloseMessage(HWND window) {
-    return static_cast<int32_t>(SendMessageA(window, WM_CLOSE, 0, 0));
+bool RequestClose(HWND window, DWORD timeoutMs) {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer)) return true;
+    return !IsWindow(window);
 }

@@ -4,11 +4,12 @@
 // window has gone, so an edit made before its process ends is lost.
 #include <windows.h>
 
-#include <cstdint>
+#include <string>
 #include <vector>
 
-// The distinct processes that own these windows, other than this one.
-std::vector<DWORD> OwningProcesses(const std::vector<HWND>& windows);
+// True when the process runs from a file named like one of `imageNames`
+// (case does not matter); false when it cannot be told.
+bool ProcessImageIsOneOf(DWORD processId, const std::vector<std::u16string>& imageNames);
 
 struct ExitWait {
     int processes = 0;     // processes waited for

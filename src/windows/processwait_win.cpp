@@ -2,18 +2,21 @@
 
 #include <algorithm>
 
-#include "dialog/frmmain.h"
-#include "dialog/unique_any.h"
+#include "windows/messagepump.h"
+#include "windows/unique_any.h"
 
-std::vector<DWORD> OwningProcesses(const std::vector<HWND>& windows) {
-    std::vector<DWORD> ids;
-    const DWORD self = GetCurrentProcessId();
-    for (HWND w : windows) {
-        DWORD pid = 0;
-        if (w == nullptr || GetWindowThreadProcessId(w, &pid) == 0 || pid == 0 || pid == self) continue;
-        if (std::find(ids.begin(), ids.end(), pid) == ids.end()) ids.push_back(pid);
-    }
-    return ids;
+bool ProcessImageIsOneOf(DWORD processId, const std::vector<std::u16string>& imageNames) {
+    UniqueAny<HANDLE, &CloseHandle> h(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    wchar_t path[MAX_PATH * 4];
+    DWORD size = MAX_PATH * 4;
+    if (!h || !QueryFullProcessImageNameW(h.get(), 0, path, &size)) return false;
+    const std::wstring full(path, size);
+    const std::wstring name = full.substr(full.find_last_of(L"\\/") + 1);
+    for (const std::u16string& want : imageNames)
+        if (CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), reinterpret_cast<const wchar_t*>(want.c_str()),
+                                 static_cast<int>(want.size()), TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
 }
 
 ExitWait WaitForProcessesToExit(const std::vector<DWORD>& processIds, DWORD timeoutMs) {

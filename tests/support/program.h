@@ -1,6 +1,6 @@
 #pragma once
-// Starting the real program (and test helpers) from a Wine test and
-// finding their windows.
+// Starting the real program (and test helpers) from a Wine test, finding
+// their windows and pressing keys on them as the keyboard would.
 #include <windows.h>
 
 #include <cstdlib>
@@ -15,19 +15,13 @@ namespace fs = std::filesystem;
 // Wine maps / to drive Z:.
 inline fs::path FromEnvironment(const char* variable) {
     const char* unixPath = std::getenv(variable);
-    if (!unixPath) return {};
-    std::string p = unixPath;
-    if (!p.empty() && p[0] == '/') p = "Z:" + p;
-    for (char& c : p)
-        if (c == '/') c = '\\';
-    return fs::path(p);
+    return unixPath ? fs::path(std::string("Z:") + unixPath).make_preferred() : fs::path();
 }
 
 class Process {
 public:
-    Process() = default;
     Process(const fs::path& exe, const std::wstring& args) {
-        std::wstring cmd = L"\"" + exe.wstring() + L"\"" + (args.empty() ? L"" : L" " + args);
+        std::wstring cmd = L"\"" + exe.wstring() + L"\" " + args;
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -35,11 +29,10 @@ public:
             pi_ = {};
     }
     ~Process() {
-        if (pi_.hProcess) {
-            if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 1);
-            CloseHandle(pi_.hProcess);
-            CloseHandle(pi_.hThread);
-        }
+        if (!pi_.hProcess) return;
+        TerminateProcess(pi_.hProcess, 1);  // no effect once it has ended
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
     }
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -58,42 +51,46 @@ private:
     PROCESS_INFORMATION pi_ = {};
 };
 
-struct WindowQuery {
-    DWORD pid;
-    std::wstring className;  // empty: any
-    HWND found;
-};
-
-inline BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM lp) {
-    auto* q = reinterpret_cast<WindowQuery*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != q->pid || !IsWindowVisible(hwnd)) return TRUE;
-    if (!q->className.empty()) {
-        wchar_t cls[256] = {};
-        GetClassNameW(hwnd, cls, 256);
-        if (q->className != cls) return TRUE;
-    }
-    q->found = hwnd;
-    return FALSE;
+inline std::wstring WindowText(HWND hwnd) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(hwnd, buf, 1024);
+    return buf;
 }
 
 // A visible top-level window of the process (of that class, if given),
 // waited for up to `ms`.
 inline HWND WaitForWindow(DWORD pid, const std::wstring& className = L"", DWORD ms = 15000) {
-    WindowQuery q{pid, className, nullptr};
-    for (DWORD waited = 0; waited <= ms; waited += 50) {
-        EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&q));
-        if (q.found) return q.found;
-        Sleep(50);
+    for (DWORD waited = 0;; waited += 50, Sleep(50)) {
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            wchar_t cls[256] = {};
+            GetWindowThreadProcessId(w, &owner);
+            GetClassNameW(w, cls, 256);
+            if (owner == pid && IsWindowVisible(w) && (className.empty() || className == cls)) return w;
+        }
+        if (waited >= ms) return nullptr;
     }
-    return nullptr;
 }
 
-inline std::wstring WindowText(HWND hwnd) {
-    wchar_t buf[1024] = {};
-    GetWindowTextW(hwnd, buf, 1024);
-    return buf;
+// The control that has the keyboard in the window's thread.
+inline HWND FocusOf(HWND window) {
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof gti;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gti);
+    return gti.hwndFocus;
+}
+
+// A key press where the keyboard delivers it: to the focused control, once
+// the focus is on the window (given up after two seconds).
+inline void PressKey(HWND window, WORD vk) {
+    for (int i = 0; i < 40; ++i, Sleep(50)) {
+        const HWND focus = FocusOf(window);
+        if (focus != window && !IsChild(window, focus)) continue;
+        const LPARAM lp = 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16);
+        PostMessageW(focus, WM_KEYDOWN, vk, lp);
+        PostMessageW(focus, WM_KEYUP, vk, lp | (3u << 30));
+        return;
+    }
 }
 
 }  // namespace testprog

@@ -16,15 +16,12 @@ class TempDir {
 public:
     TempDir() {
         std::random_device rd;
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 100 && path_.empty(); ++i) {
             fs::path candidate = fs::temp_directory_path() / ("dzd-test-" + std::to_string(rd()));
             std::error_code ec;
-            if (fs::create_directory(candidate, ec)) {
-                path_ = candidate;
-                return;
-            }
+            if (fs::create_directory(candidate, ec)) path_ = candidate;
         }
-        throw std::runtime_error("no scratch folder");
+        if (path_.empty()) throw std::runtime_error("no scratch folder");
     }
     ~TempDir() {
         std::error_code ec;
@@ -42,12 +39,11 @@ private:
 
 inline std::string ReadBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void WriteBytes(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace testfs

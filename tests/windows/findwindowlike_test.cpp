@@ -4,109 +4,52 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_CLOSE) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, GetWindowLongPtrW(hwnd, GWLP_USERDATA) + 1);
-        return 42;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_CLOSE) SetWindowLongPtrW(hwnd, GWLP_USERDATA, GetWindowLongPtrW(hwnd, GWLP_USERDATA) + 1);
+    return msg == WM_CLOSE ? 0 : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-void Register(const wchar_t* name) {
+HWND Make(const wchar_t* cls, const wchar_t* title, HWND parent, int id, DWORD style) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = CountingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = name;
+    wc.lpszClassName = cls;
     RegisterClassW(&wc);
+    return CreateWindowExW(0, cls, title, style, 0, 0, 10, 10, parent, reinterpret_cast<HMENU>(INT_PTR{id}),
+                           nullptr, nullptr);
 }
 
-class FindWindowLikeTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        Register(L"DzdFwl_Top");
-        Register(L"DzdFwl_Kid");
+TEST(FindWindowLike, ByTitleClassAndIdentifierChildrenFirst) {
+    const HWND hidden = Make(L"DzdFwl_Top", L"", nullptr, 0, WS_OVERLAPPEDWINDOW);
+    const HWND older = Make(L"DzdFwl_Top", L"Alpha", nullptr, 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    const HWND newer = Make(L"DzdFwl_Top", L"Gamma", nullptr, 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    const HWND kid = Make(L"DzdFwl_Kid", L"kid", newer, 7, WS_CHILD | WS_VISIBLE);
+    const HWND grandchild = Make(L"DzdFwl_Kid", L"kid", kid, 9, WS_CHILD | WS_VISIBLE);
+    struct Case {
+        HWND start;
+        const char16_t *text, *cls;
+        std::optional<int32_t> id;
+        bool recurse;
+        std::vector<HWND> found;  // index 0 is no window
+    };
+    const Case cases[] = {
+        {nullptr, u"*", u"DzdFwl_Top", std::nullopt, false, {nullptr, newer, older, hidden}},  // in Z order
+        {nullptr, u"A*", u"DzdFwl_Top", std::nullopt, false, {nullptr, older}},
+        {nullptr, u"*", u"DzdFwl_Top?", std::nullopt, false, {nullptr}},
+        {nullptr, u"*", u"DzdFwl_*", std::nullopt, true, {nullptr, kid, newer, older, hidden}},  // one level down
+        {nullptr, u"*", u"DzdFwl_*", 7, true, {nullptr, kid}},
+        {newer, u"kid", u"*", std::nullopt, true, {nullptr, grandchild, kid}},
+        {nullptr, u"*", u"DzdFwl_Top", 0, false, {nullptr}},  // a top-level window has no identifier
+    };
+    for (const Case& c : cases) {
+        std::vector<HWND> list{reinterpret_cast<HWND>(1)};
+        const int32_t n = FindWindowLike(list, c.start, c.text, c.cls, c.id, c.recurse);
+        EXPECT_EQ(list, c.found);
+        EXPECT_EQ(n + 1, static_cast<int32_t>(list.size()));
     }
-    HWND Top(const wchar_t* cls, const wchar_t* title, bool visible) {
-        HWND h = CreateWindowExW(0, cls, title, WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0, 100, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        made.push_back(h);
-        return h;
-    }
-    HWND Kid(HWND parent, int id) {
-        HWND h = CreateWindowExW(0, L"DzdFwl_Kid", L"kid", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-        made.push_back(h);
-        return h;
-    }
-    void TearDown() override {
-        for (auto it = made.rbegin(); it != made.rend(); ++it) DestroyWindow(*it);
-    }
-    std::vector<HWND> made;
-};
-
-TEST_F(FindWindowLikeTest, TopLevelByClassWithAnyTitleInZOrder) {
-    HWND first = Top(L"DzdFwl_Top", L"Alpha", true);
-    HWND hidden = Top(L"DzdFwl_Top", L"", false);
-    Top(L"DzdFwl_Kid", L"other class", true);
-    HWND last = Top(L"DzdFwl_Top", L"Gamma", true);
-    Kid(first, 5);
-
-    std::vector<HWND> list{reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2)};
-    int32_t n = FindWindowLike(list, nullptr, u"*", u"DzdFwl_Top", std::nullopt, false);
-    ASSERT_EQ(n, 3);
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[0], nullptr);
-    // Visible or hidden, each is found once; and the newest visible one,
-    // on top of the Z order, comes before the oldest.
-    std::vector<HWND> found(list.begin() + 1, list.end());
-    auto at = [&](HWND h) { return std::find(found.begin(), found.end(), h) - found.begin(); };
-    EXPECT_LT(at(hidden), 3);
-    EXPECT_LT(at(last), at(first));
-    EXPECT_LT(at(first), 3);
-
-    n = FindWindowLike(list, nullptr, u"A*", u"DzdFwl_Top", std::nullopt, false);
-    ASSERT_EQ(n, 1);
-    EXPECT_EQ(list[1], first);
-    n = FindWindowLike(list, nullptr, u"*", u"DzdFwl_Nothing", std::nullopt, false);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(list.size(), 1u);
-}
-
-TEST_F(FindWindowLikeTest, RecursionGoesOneLevelAndPutsChildrenFirst) {
-    HWND parent = Top(L"DzdFwl_Kid", L"kid", true);
-    HWND child = Kid(parent, 7);
-    HWND grandchild = Kid(child, 8);
-    std::vector<HWND> list;
-    ASSERT_EQ(FindWindowLike(list, nullptr, u"kid", u"DzdFwl_Kid", std::nullopt, true), 2);
-    EXPECT_EQ(list[1], child);
-    EXPECT_EQ(list[2], parent);
-    (void)grandchild;  // two levels down: never examined from the desktop
-
-    ASSERT_EQ(FindWindowLike(list, parent, u"*", u"DzdFwl_Kid", std::nullopt, true), 2);
-    EXPECT_EQ(list[1], grandchild);
-    EXPECT_EQ(list[2], child);
-}
-
-TEST_F(FindWindowLikeTest, IdentifierNeedsAParent) {
-    HWND parent = Top(L"DzdFwl_Kid", L"kid", true);
-    Kid(parent, 7);
-    HWND seven = Kid(parent, 9);
-    SetWindowLongPtrW(seven, GWLP_ID, 9);
-    std::vector<HWND> list;
-    EXPECT_EQ(FindWindowLike(list, parent, u"*", u"*", 9, false), 1);
-    EXPECT_EQ(list[1], seven);
-    EXPECT_EQ(FindWindowLike(list, nullptr, u"kid", u"DzdFwl_Kid", 0, false), 0);  // top level: no identifier
-}
-
-TEST_F(FindWindowLikeTest, CloseWaitsForTheWindowsAnswer) {
-    HWND w = Top(L"DzdFwl_Top", L"x", false);
-    EXPECT_EQ(SendCloseMessage(w), 42);
-    EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA), 1);
-    EXPECT_EQ(SendCloseMessage(nullptr), 0);
+    EXPECT_TRUE(RequestClose(hidden, 2000));
+    EXPECT_EQ(GetWindowLongPtrW(hidden, GWLP_USERDATA), 1);
 }
 
 }  // namespace
