@@ -65,7 +65,9 @@ bool CloseBrowserWindows() {
         const ULONGLONG now = GetTickCount64();
         const bool ask = now < closeDeadline &&
                          std::find(silentThreads.begin(), silentThreads.end(), thread) == silentThreads.end();
-        if (ask && RequestClose(window, static_cast<DWORD>(std::min<ULONGLONG>(kCloseRequestTimeoutMs, closeDeadline - now)))) {
+        const DWORD timeout =
+            ask ? static_cast<DWORD>(std::min<ULONGLONG>(kCloseRequestTimeoutMs, closeDeadline - now)) : 0;
+        if (ask && SendCloseMessage(window, timeout)) {
             ++closed;
         } else {
             ++notAnswering;

@@ -22,4 +22,4 @@ int32_t FindWindowLike(std::vector<HWND>& list, HWND start, const std::u16string
 // Asks the window to close and waits at most `timeoutMs` for it to have
 // handled the request. False when it did not answer in time: its thread is
 // hung or busy. A window already gone counts as closed.
-bool RequestClose(HWND window, DWORD timeoutMs);
+bool SendCloseMessage(HWND window, DWORD timeoutMs);

@@ -48,7 +48,7 @@ TEST(FindWindowLike, ByTitleClassAndIdentifierChildrenFirst) {
         EXPECT_EQ(list, c.found);
         EXPECT_EQ(n + 1, static_cast<int32_t>(list.size()));
     }
-    EXPECT_TRUE(RequestClose(hidden, 2000));
+    EXPECT_TRUE(SendCloseMessage(hidden, 2000));
     EXPECT_EQ(GetWindowLongPtrW(hidden, GWLP_USERDATA), 1);
 }
 
