@@ -1,12 +1,17 @@
 // The pattern engine against PCRE2. Raw bytes as pattern and text must never
 // crash or hang it; patterns built from the bytes in the syntax the rules
 // use must give exactly PCRE2's matches, groups included.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "localstate/pattern.h"
+#include "localstate/regexp.h"
+
+#include "localstate/regex.h"
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
@@ -20,6 +25,7 @@ struct Draw {
 };
 
 const char16_t* const kAtoms[] = {u"a", u"B", u"\"", u":", u"\\{", u"}", u"\\[", u"\\]", u"@", u"\\s", u"[0-9]", u"[^}]", u"Z"};
+const char16_t* const kReplacements[] = {u"", u"-", u"<$1>", u"$2$1$2", u"$1$1$1"};
 const char16_t* const kRepeats[] = {u"", u"", u"?", u"*?", u"*", u"+", u"??", u"+?"};
 
 std::u16string Sequence(Draw& draw, int depth) {
@@ -29,7 +35,6 @@ std::u16string Sequence(Draw& draw, int depth) {
         // As in the rules, groups are not repeated: PCRE2 and the scripting
         // runtime disagree on what a repeated group captures.
         if (kind == 0 && depth < 3) out += u"(" + Sequence(draw, depth + 1) + u")";
-        else if (kind == 1 && depth < 3) out += u"(" + Sequence(draw, depth + 1) + u"|" + Sequence(draw, depth + 1) + u")";
         else out += kAtoms[draw(13)] + std::u16string(kRepeats[draw(8)]);
     }
     return out;
@@ -37,7 +42,7 @@ std::u16string Sequence(Draw& draw, int depth) {
 
 // PCRE2, caseless without UTF (only ASCII letters fold), as the one oracle:
 // the matches replace-all takes, or false when it gave up.
-bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std::vector<Pattern::Groups>* out) {
+bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std::vector<regex::Groups>* out) {
     int error = 0;
     PCRE2_SIZE offset = 0;
     pcre2_code* code =
@@ -57,16 +62,55 @@ bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std
     return rc >= 0 || rc == PCRE2_ERROR_NOMATCH;
 }
 
+template <class Unit>
+std::vector<regex::Groups> Matches(const regex::Program& p, regex::Units<Unit> text) {
+    std::vector<regex::Groups> out;
+    regex::Searcher<Unit> searcher(p, text);
+    regex::Groups g;
+    for (size_t from = 0; from <= text.size && searcher.Search(from, &g); from = g[1] > g[0] ? g[1] : g[1] + 1)
+        out.push_back(g);
+    return out;
+}
+
 void Generated(Draw draw) {
     const std::u16string pattern = Sequence(draw, 0);
     std::u16string text;
     for (uint32_t n = draw(40); n > 0; --n) text += u"aAbBzZ\" :{}[]@19\n\xE9"[draw(18)];
-    const auto ours = Pattern::Compile(pattern, true);
-    std::vector<Pattern::Groups> expected, actual;
+    const auto ours = regex::Compile(pattern);
+    std::vector<regex::Groups> expected;
     if (!ours) std::abort();
     if (!Pcre2Matches(pattern, text, &expected)) return;
-    ours->ForEachMatch(text, [&](const Pattern::Groups& g) { actual.push_back(g); });
-    if (actual != expected || ours->Test(text) != !expected.empty()) std::abort();
+    // The same text as 16-bit units and as bytes must give PCRE2's matches.
+    const std::string bytes(text.begin(), text.end());
+    const regex::Units<char16_t> wide{text.data(), text.size()};
+    const regex::Units<uint8_t> narrow{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+    if (Matches(*ours, wide) != expected || Matches(*ours, narrow) != expected) std::abort();
+    if (regex::Test(*ours, wide) != !expected.empty() || regex::Test(*ours, narrow) != !expected.empty()) std::abort();
+    // Replace-all, growing, shrinking or both, built from PCRE2's groups.
+    const std::u16string replacement = kReplacements[draw(5)];
+    std::u16string want;
+    size_t at = 0;
+    for (const regex::Groups& g : expected) {
+        want += text.substr(at, g[0] - at);
+        for (size_t i = 0; i < replacement.size(); ++i) {
+            const size_t n = i + 1 < replacement.size() ? static_cast<size_t>(replacement[i + 1] - u'0') : 10;
+            if (replacement[i] != u'$' || n < 1 || n > static_cast<size_t>(ours->groupCount)) {
+                want += replacement[i];
+            } else {
+                if (g[2 * n] != regex::kNoPart) want += text.substr(g[2 * n], g[2 * n + 1] - g[2 * n]);
+                ++i;
+            }
+        }
+        at = g[1];
+    }
+    want += text.substr(std::min(at, text.size()));
+    std::unique_ptr<char16_t[]> storage(new char16_t[text.size() / 2 + 1]);
+    std::memcpy(storage.get(), bytes.data(), bytes.size());
+    regex::EditText<uint8_t> edited(std::move(storage), text.size() / 2 * 2 + 2, 0, text.size());
+    regex::ReplaceAll(edited, pattern, replacement);
+    if (RegexReplace(text, pattern, replacement) != want ||
+        std::string(edited.Data(), edited.Data() + edited.Size()) != std::string(want.begin(), want.end()))
+        std::abort();
 }
 
 }  // namespace
@@ -79,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::u16string units;
     for (size_t i = 1; i + 1 < size; i += 2) units += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    const auto p = Pattern::Compile(units.substr(0, units.size() / 2), (size & 1) != 0);
-    if (p) p->Test(units.substr(units.size() / 2)), p->ReplaceAll(units.substr(units.size() / 2), u"$1[$&]$'$`$$");
+    const std::u16string pattern = units.substr(0, units.size() / 2), text = units.substr(units.size() / 2);
+    RegexTest(pattern, text);
+    RegexReplace(text, pattern, u"$1[$2]$");
     return 0;
 }

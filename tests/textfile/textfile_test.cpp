@@ -85,15 +85,15 @@ TEST_F(TextFile, AppendKeepsWhatIsThere) {
     }
 }
 
-// The units the rules search, one per byte of an 8-bit file.
+// The units the rules search, one per byte of an 8-bit file, each keeping its byte.
 TEST_F(TextFile, UnitsKeepEveryByteInPlace) {
     struct Case {
         B bytes;
         std::u16string units;
     } cases[] = {
-        {"{\xFF}\"\xE9\"", u"{\uFFFD}\"\uFFFD\""},  // ANSI: no valid pair here
-        {"\x81\x7D}", u"\uFFFD\uFFFD}"},            // a pair hides its second byte
-        {"\xEF\xBB\xBF\xC0\xAF}", u"\uFFFD\uFFFD}"},
+        {"{\xFF}\"\xE9\"", u"{\xFFFF}\"\xFFE9\""},  // ANSI: no valid pair here
+        {"\x81\x7D}", u"\xFF81\xFF7D}"},            // a pair hides its second byte
+        {"\xEF\xBB\xBF\xC0\xAF}", u"\xFFC0\xFFAF}"},
         {B("\xFF\xFE\x00\xD8}\x00\x7B", 7), u"\xD800}"},
         {B("\xFE\xFF\x00}\xD8\x00", 6), u"}\xD800"},
     };
