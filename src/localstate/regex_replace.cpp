@@ -111,7 +111,7 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
         }
         const size_t length = inserted.size() - made;
         changed = changed || length != g[1] - g[0] ||
-                  std::memcmp(inserted.data() + made, t.data + g[0], length * sizeof(Unit)) != 0;
+                  !std::equal(inserted.begin() + static_cast<std::ptrdiff_t>(made), inserted.end(), t.data + g[0]);
         edits.push_back({g[0], g[1], made, length});
         // After an empty match the search moves on by one unit.
         from = g[1] > g[0] ? g[1] : g[1] + 1;
