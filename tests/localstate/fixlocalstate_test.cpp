@@ -30,7 +30,7 @@ TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
         std::string("\xED\xA0\x80\0", 4),  // a surrogate in UTF-8, then a NUL
         "\xE9\"",            // a lead byte of code page 936 before a quote
         std::string("\x00\xD8", 2),  // a lone surrogate in UTF-16LE
-        "\x81\x5B",          // a double-byte character whose second byte is ASCII
+        "\x81\x7D",          // a double-byte character whose second byte is a brace
         "\xC3\xA9",          // well-formed
     };
     struct Encoding {
@@ -43,7 +43,8 @@ TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
     for (const Encoding& e : encodings) {
         for (const std::string& odd : oddBytes) {
             for (const std::string tail : {"", "\x7B"}) {
-                if (e.width == 1 && !tail.empty()) continue;
+                // In UTF-8 the second byte of the pair is a brace of its own.
+                if ((e.width == 1 && !tail.empty()) || (e.mark.size() == 3 && odd == "\x81\x7D")) continue;
                 auto text = [&](const std::string& value, const std::string& list) {
                     return e.mark + In("{\"protocol_handler\":{\"excluded_schemes\":{\"a\":\"", e.width, e.bigEndian) +
                            odd + In("\",\"vezoverove\":" + value + "}},\"browser\":{\"enabled_labs_experiments\":[" +
