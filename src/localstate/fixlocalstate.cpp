@@ -32,12 +32,6 @@ struct Repair {
     std::vector<ByteSpan> pieces;         // the new content
 };
 
-bool HasHighByte(const uint8_t* p, size_t n) {
-    uint8_t seen = 0;
-    for (size_t i = 0; i < n; ++i) seen |= p[i];
-    return seen >= 0x80;
-}
-
 // The rules on units kept in the file's own buffer: the edited buffer is
 // the new file, mark included. `tail` is the odd last byte of a UTF-16
 // file, which is no unit.
@@ -58,8 +52,7 @@ void RunInPlace(TextFileBytes& file, size_t offset, Repair& r, regex::EditText<U
 // Fills `r` in place: the pieces point into it.
 void RunRules(TextFileBytes& file, Repair& r) {
     const bool eightBit = TextUnitWidth(file.encoding) == 1;
-    const uint8_t* body = file.data() + file.markLength;
-    if (eightBit && !(file.encoding == encAnsi && HasHighByte(body, file.size - file.markLength))) {
+    if (eightBit && (file.encoding != encAnsi || file.ascii)) {
         RunInPlace<uint8_t>(file, file.markLength, r, r.narrow);
         return;
     }

@@ -1,5 +1,6 @@
 #include "textfile/textfile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -206,14 +207,25 @@ bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& out, uint32_t*
         return false;
     }
     uint8_t* bytes = reinterpret_cast<uint8_t*>(out.storage.get());
-    // A file that shrank while being read is not the file that was sized:
-    // splicing into a part of it would lose the rest.
-    if (file.Read(bytes, out.size) != out.size) {
-        const uint32_t why = LastFileError();
-        *error = why ? why : kErrorReadFault;
-        return false;
+    // Read a piece at a time and checked while the piece is still in the
+    // cache: one trip through memory instead of two. A file that shrank
+    // while being read is not the file that was sized: splicing into a part
+    // of it would lose the rest.
+    Utf8Check check;
+    for (size_t done = 0; done < out.size || done == 0;) {
+        const size_t want = std::min<size_t>(out.size - done, kDetectChunk);
+        if (file.Read(bytes + done, want) != want) {
+            const uint32_t why = LastFileError();
+            *error = why ? why : kErrorReadFault;
+            return false;
+        }
+        if (done == 0) out.markLength = DetectBom(BomHead(bytes, want), out.encoding);
+        if (out.markLength == 0) check.Feed(bytes + done, want);
+        done += want;
+        if (want == 0) break;
     }
-    out.encoding = DetectEncoding(bytes, out.size, out.markLength);
+    if (out.markLength == 0) out.encoding = check.Verdict();
+    out.ascii = out.markLength == 0 && check.AllAscii();
     // FF FE alone reads as a UTF-32 mark but is an empty UTF-16 file.
     if (out.encoding == encUtf32LE && out.size == 2) out.encoding = encUtf16LE, out.markLength = 2;
     if (out.encoding == encUtf32LE || out.encoding == encUtf32BE) {

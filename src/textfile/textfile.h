@@ -37,6 +37,7 @@ struct TextFileBytes {
     size_t size = 0;
     TextEncoding encoding = encAnsi;
     size_t markLength = 0;
+    bool ascii = false;  // every byte after the mark is below 80 hex
     const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(storage.get()); }
 };
 
