@@ -13,6 +13,8 @@ namespace {
 // Files of 2^31 bytes or more are never read whole.
 constexpr uint64_t kMaxWholeFile = 0x7FFFFFFF;
 constexpr size_t kDetectChunk = 1 << 20;
+// Small enough to be checked while still in the nearest cache.
+constexpr size_t kReadPiece = 1 << 16;
 
 uint32_t CodePageOf(TextEncoding encoding) { return encoding == encAnsi ? AnsiCodePage : kCodePageUtf8; }
 
@@ -207,13 +209,14 @@ bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& out, uint32_t*
         return false;
     }
     uint8_t* bytes = reinterpret_cast<uint8_t*>(out.storage.get());
+    AdviseWholeFileBuffer(bytes, out.capacity);
     // Read a piece at a time and checked while the piece is still in the
     // cache: one trip through memory instead of two. A file that shrank
     // while being read is not the file that was sized: splicing into a part
     // of it would lose the rest.
     Utf8Check check;
     for (size_t done = 0; done < out.size || done == 0;) {
-        const size_t want = std::min<size_t>(out.size - done, kDetectChunk);
+        const size_t want = std::min<size_t>(out.size - done, kReadPiece);
         if (file.Read(bytes + done, want) != want) {
             const uint32_t why = LastFileError();
             *error = why ? why : kErrorReadFault;
