@@ -15,9 +15,8 @@ using Lines = std::vector<std::u16string>;
 
 // ASCII text in an encoding's bytes.
 std::string In(const std::string& ascii, int width, bool bigEndian) {
-    if (width == 1) return ascii;
     std::string out;
-    for (char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    for (char c : ascii) out += width == 1 ? std::string{c} : bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
     return out;
 }
 
