@@ -4,9 +4,9 @@
 // in, always ignoring case as the rules ask (ASCII letters only):
 //   ASCII characters for themselves; \ before a character that is not a
 //   letter or digit for that character; \s; classes [..] and [^..] of ASCII
-//   characters, ranges and \s; capturing groups (..), nested but never
-//   repeated; ?, * and + after a character, class or \s, lazy with a
-//   further ?.
+//   characters, ranges and \s; up to nine capturing groups (..), nested
+//   but never repeated; ?, * and + after a character, class or \s, lazy
+//   with a further ?.
 // Anything else (alternation, anchors, ., counted repeats, other escapes,
 // any unit from 0x80 up) does not compile, so the caller leaves its text as
 // it was rather than guess.
@@ -128,9 +128,9 @@ private:
     size_t offset_ = 0, size_ = 0;
 };
 
-// Every match of a replace-all replaced in place (regex_replace.cpp): $1..$99
-// name groups as the runtime reads them, a $ before anything else is
-// itself, except $$ $& $` $' which the rules never use. Returns whether
+// Every match of a replace-all replaced in place (regex_replace.cpp): $1..$9
+// name groups, a $ before anything else is itself, except $$ $& $` $'
+// which the rules never use. Returns whether
 // some replacement differs from what it matched; false, the text as it was,
 // when the pattern does not compile or the replacement holds one of those
 // four or a unit from 0x80 up.

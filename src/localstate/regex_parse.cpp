@@ -32,7 +32,8 @@ public:
             if (c >= 0x80) return std::nullopt;
             Item it;
             if (c == u'(') {
-                if (pos_ < src_.size() && src_[pos_] == u'?') return std::nullopt;  // (?: and look-arounds
+                // (?: and look-arounds; more than nine groups, so that $12 is never a question
+                if ((pos_ < src_.size() && src_[pos_] == u'?') || groups == 9) return std::nullopt;
                 it.kind = Item::Open;
                 it.group = ++groups;
                 open.push_back(groups);

@@ -11,23 +11,19 @@ struct Piece {
     int group;
 };
 
-// $n and $nn as the runtime reads them: the longest number that names a
-// group; a $ before anything else stays as it is.
+// $1..$9 name groups (a pattern has no more than nine); a $ before
+// anything else stays as it is.
 bool ParseReplacement(std::u16string_view r, int groupCount, std::vector<Piece>* out) {
-    auto digit = [&r](size_t i) { return i < r.size() && r[i] >= u'0' && r[i] <= u'9' ? r[i] - u'0' : -1; };
     size_t lit = 0;
     for (size_t i = 0; i < r.size(); ++i) {
         if (r[i] >= 0x80) return false;
         if (r[i] != u'$' || i + 1 >= r.size()) continue;
         const char16_t n = r[i + 1];
         if (n == u'$' || n == u'&' || n == u'`' || n == u'\'') return false;
-        const int one = digit(i + 1), two = one >= 0 && digit(i + 2) >= 0 ? one * 10 + digit(i + 2) : -1;
-        const int group = two >= 1 && two <= groupCount ? two : one >= 1 && one <= groupCount ? one : -1;
-        if (group < 0) continue;
+        if (n < u'1' || n > u'0' + groupCount) continue;
         out->push_back({r.substr(lit, i - lit), -1});
-        out->push_back({{}, group});
-        i += group >= 10 ? 2 : 1;
-        lit = i + 1;
+        out->push_back({{}, n - u'0'});
+        lit = ++i + 1;
     }
     out->push_back({r.substr(lit), -1});
     return true;

@@ -5,7 +5,7 @@
 #include <vector>
 
 // Replaces every match of `pattern` in `source`; the replacement may name
-// groups as $1..$99. A pattern the engine does not read (regex.h), or a
+// groups as $1..$9. A pattern the engine does not read (regex.h), or a
 // replacement with $$, $&, $` or $', leaves the source unchanged. Lets the
 // user interface handle its waiting input once before it starts.
 std::u16string RegexReplace(const std::u16string& source, const std::u16string& pattern,

@@ -20,8 +20,8 @@ std::string In(const std::string& ascii, int width, bool bigEndian) {
     return out;
 }
 
-// Whatever else a file holds, only the rules' spans change: the odd bytes sit
-// inside a group the scheme rule copies and before a list it extends.
+// Whatever else a file holds, only the rules' spans change: the odd bytes, past the first
+// 64 KiB the encoding check reads, sit inside a group the scheme rule copies and before a list it extends.
 TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
     const std::string oddBytes[] = {
         "\xC0\xAF",          // overlong
@@ -45,7 +45,7 @@ TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
                 // In UTF-8 the second byte of the pair is a brace of its own.
                 if ((e.width == 1 && !tail.empty()) || (e.mark.size() == 3 && odd == "\x81\x7D")) continue;
                 auto text = [&](const std::string& value, const std::string& list) {
-                    return e.mark + In("{\"protocol_handler\":{\"excluded_schemes\":{\"a\":\"", e.width, e.bigEndian) +
+                    return e.mark + In(std::string(1 << 16, ' ') + "{\"protocol_handler\":{\"excluded_schemes\":{\"a\":\"", e.width, e.bigEndian) +
                            odd + In("\",\"vezoverove\":" + value + "}},\"browser\":{\"enabled_labs_experiments\":[" +
                                         list + "\"b@1\"]}}", e.width, e.bigEndian) + tail;
                 };
