@@ -33,7 +33,7 @@ std::u16string Sequence(Draw& draw, int depth) {
         // As in the rules, groups are not repeated (PCRE2 and the scripting
         // runtime disagree on what a repeated group captures), nor more than nine.
         if (kind == 0 && depth < 3 && draw.groups++ < 9) out += u"(" + Sequence(draw, depth + 1) + u")";
-        else out += kAtoms[draw(13)] + std::u16string(kRepeats[draw(8)]);
+        else out += kAtoms[draw(13)], out += kRepeats[draw(8)];  // in this order: a comma sequences
     }
     return out;
 }
