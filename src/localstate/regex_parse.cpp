@@ -46,8 +46,7 @@ public:
                 it.group = open.back();
                 open.pop_back();
                 items.push_back(it);
-                if (pos_ < src_.size() && IsQuantifier(src_[pos_])) return std::nullopt;  // repeated group
-                continue;
+                continue;  // a quantifier after it is refused below: groups are never repeated
             }
             it.kind = Item::Unit;
             if (c == u'[') {
