@@ -26,15 +26,15 @@ std::u16string Number(uint32_t n) {
 struct Repair {
     std::vector<std::u16string> lines;  // the decision lines
     bool changed = false;
-    regex::EditText<uint8_t> narrow;  // the edited text, which `pieces` may point into
+    regex::EditText<uint8_t> narrow;    // the edited text, which `pieces` may point into
     regex::EditText<char16_t> wide;
-    std::string encoded;  // what the pieces cannot take from the edited text
-    std::vector<ByteSpan> pieces;         // the new content
+    std::string encoded;                // what the pieces cannot take from the edited text
+    std::vector<ByteSpan> pieces;       // the new content
 };
 
 // The rules on units kept in the file's own buffer: the edited buffer is
-// the new file, mark included. `tail` is the odd last byte of a UTF-16
-// file, which is no unit.
+// the new file, mark included, and then the odd last byte of a UTF-16 file,
+// which is no unit.
 template <class Unit>
 void RunInPlace(TextFileBytes& file, size_t offset, Repair& r, regex::EditText<Unit>& text) {
     const size_t width = sizeof(Unit);
@@ -45,8 +45,10 @@ void RunInPlace(TextFileBytes& file, size_t offset, Repair& r, regex::EditText<U
     r.changed = ApplyLocalStateRules(text, &r.lines);
     const auto* base = reinterpret_cast<const uint8_t*>(text.Data()) - file.markLength;
     r.pieces = {{base, file.markLength + text.Size() * width}};
-    if (tail) r.encoded.assign(1, static_cast<char>(last));
-    if (tail) r.pieces.push_back({reinterpret_cast<const uint8_t*>(r.encoded.data()), 1});
+    if (tail) {
+        r.encoded.assign(1, static_cast<char>(last));
+        r.pieces.push_back({reinterpret_cast<const uint8_t*>(r.encoded.data()), 1});
+    }
 }
 
 // Fills `r` in place: the pieces point into it.
