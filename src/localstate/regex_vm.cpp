@@ -31,14 +31,11 @@ __m128i Equal(const Unit* at, const Probe& p) {
     return _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(static_cast<short>(p.orMask))),
                            _mm_set1_epi16(static_cast<short>(p.want)));
 }
-// The lanes set in a compare's byte mask, one bit per unit.
+// The lanes set in a compare's result, one bit per unit; 16-bit lanes are
+// narrowed to bytes first (a lane is all ones or all zeros).
 template <class Unit>
 int LaneBits(__m128i hit) {
-    int bits = _mm_movemask_epi8(hit);
-    if (sizeof(Unit) == 1) return bits;
-    int lanes = 0;
-    for (int i = 0; i < 8; ++i) lanes |= ((bits >> (2 * i)) & 1) << i;
-    return lanes;
+    return _mm_movemask_epi8(sizeof(Unit) == 1 ? hit : _mm_packs_epi16(hit, _mm_setzero_si128()));
 }
 int FirstBit(int bits) {
     int i = 0;
