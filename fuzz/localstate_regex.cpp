@@ -1,12 +1,15 @@
 // The pattern engine against PCRE2. Raw bytes as pattern and text must never
 // crash or hang it; patterns built from the bytes in the syntax the rules
-// use must give exactly PCRE2's matches, groups included.
+// use must give exactly PCRE2's matches, groups included, over 16-bit units
+// and over bytes, and the replace-all those matches make.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "localstate/pattern.h"
+#include "localstate/regex.h"
+#include "localstate/regexp.h"
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
@@ -15,29 +18,29 @@ namespace {
 // Draws from the input; past its end every draw is 0, which ends a pattern.
 struct Draw {
     const uint8_t* d;
-    size_t n, i = 0;
+    size_t n, i = 0, groups = 0;
     uint32_t operator()(uint32_t below) { return i < n ? d[i++] % below : 0; }
 };
 
 const char16_t* const kAtoms[] = {u"a", u"B", u"\"", u":", u"\\{", u"}", u"\\[", u"\\]", u"@", u"\\s", u"[0-9]", u"[^}]", u"Z"};
+const char16_t* const kReplacements[] = {u"", u"-", u"<$1>", u"$1$1"};
 const char16_t* const kRepeats[] = {u"", u"", u"?", u"*?", u"*", u"+", u"??", u"+?"};
 
 std::u16string Sequence(Draw& draw, int depth) {
     std::u16string out;
     for (uint32_t n = draw(6); n > 0; --n) {
         const uint32_t kind = draw(8);
-        // As in the rules, groups are not repeated: PCRE2 and the scripting
-        // runtime disagree on what a repeated group captures.
-        if (kind == 0 && depth < 3) out += u"(" + Sequence(draw, depth + 1) + u")";
-        else if (kind == 1 && depth < 3) out += u"(" + Sequence(draw, depth + 1) + u"|" + Sequence(draw, depth + 1) + u")";
-        else out += kAtoms[draw(13)] + std::u16string(kRepeats[draw(8)]);
+        // As in the rules, groups are not repeated (PCRE2 and the scripting
+        // runtime disagree on what a repeated group captures), nor more than nine.
+        if (kind == 0 && depth < 3 && draw.groups++ < 9) out += u"(" + Sequence(draw, depth + 1) + u")";
+        else out += kAtoms[draw(13)], out += kRepeats[draw(8)];  // in this order: a comma sequences
     }
     return out;
 }
 
 // PCRE2, caseless without UTF (only ASCII letters fold), as the one oracle:
 // the matches replace-all takes, or false when it gave up.
-bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std::vector<Pattern::Groups>* out) {
+bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std::vector<regex::Groups>* out) {
     int error = 0;
     PCRE2_SIZE offset = 0;
     pcre2_code* code =
@@ -58,28 +61,51 @@ bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std
 }
 
 void Generated(Draw draw) {
-    const std::u16string pattern = Sequence(draw, 0);
+    const std::u16string pattern = Sequence(draw, 0), replacement = kReplacements[draw(4)];
     std::u16string text;
-    for (uint32_t n = draw(40); n > 0; --n) text += u"aAbBzZ\" :{}[]@19\n\xE9"[draw(18)];
-    const auto ours = Pattern::Compile(pattern, true);
-    std::vector<Pattern::Groups> expected, actual;
-    if (!ours) std::abort();
-    if (!Pcre2Matches(pattern, text, &expected)) return;
-    ours->ForEachMatch(text, [&](const Pattern::Groups& g) { actual.push_back(g); });
-    if (actual != expected || ours->Test(text) != !expected.empty()) std::abort();
+    for (uint32_t n = draw(40); n > 0; --n) text += u"aAbBzZ\" :{}[]@19\n\xE9\t\v"[draw(20)];
+    const auto ours = regex::Compile(pattern);
+    std::vector<regex::Groups> expected, actual;
+    if (!ours || !Pcre2Matches(pattern, text, &expected)) return ours ? void() : std::abort();
+    regex::Searcher<char16_t> searcher(*ours, {text.data(), text.size()});
+    regex::Groups g;
+    for (size_t from = 0; from <= text.size() && searcher.Search(from, &g); from = g[1] > g[0] ? g[1] : g[1] + 1)
+        actual.push_back(g);
+    // Replace-all as PCRE2's groups make it, growing the text, shrinking it
+    // or both; the same text as bytes must come out the same.
+    std::u16string want;
+    size_t at = 0;
+    for (const regex::Groups& m : expected) {
+        want += text.substr(at, m[0] - at);
+        for (size_t i = 0; i < replacement.size(); ++i) {
+            if (replacement[i] != u'$' || ours->groupCount == 0) want += replacement[i];
+            else if (++i, m[2] != regex::kNoPart) want += text.substr(m[2], m[3] - m[2]);
+        }
+        at = m[1];
+    }
+    want += text.substr(std::min(at, text.size()));
+    std::unique_ptr<char16_t[]> storage(new char16_t[text.size() + 1]);
+    std::copy(text.begin(), text.end(), reinterpret_cast<uint8_t*>(storage.get()));
+    regex::EditText<uint8_t> narrow(std::move(storage), text.size() + 2, 0, text.size());
+    const bool found = regex::Test(*ours, narrow.View());
+    regex::ReplaceAll(narrow, pattern, replacement);
+    if (actual != expected || RegexTest(pattern, text) != !expected.empty() || found != !expected.empty() ||
+        RegexReplace(text, pattern, replacement) != want ||
+        std::u16string(narrow.Data(), narrow.Data() + narrow.Size()) != std::u16string(want.begin(), want.end()))
+        std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
-    if (data[0] >= 64) {
+    if (size > 0 && data[0] >= 64) {
         Generated(Draw{data + 1, size - 1});
         return 0;
     }
     std::u16string units;
     for (size_t i = 1; i + 1 < size; i += 2) units += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    const auto p = Pattern::Compile(units.substr(0, units.size() / 2), (size & 1) != 0);
-    if (p) p->Test(units.substr(units.size() / 2)), p->ReplaceAll(units.substr(units.size() / 2), u"$1[$&]$'$`$$");
+    const std::u16string pattern = units.substr(0, units.size() / 2), text = units.substr(units.size() / 2);
+    RegexTest(pattern, text);
+    RegexReplace(text, pattern, u"$1[$2]$");
     return 0;
 }

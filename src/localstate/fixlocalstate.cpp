@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "localstate/localstate.h"
-#include "localstate/regexp.h"
+#include "localstate/regex.h"
 #include "log/log.h"
 #include "textfile/fileio.h"
 #include "textfile/textfile.h"
@@ -26,63 +26,56 @@ std::u16string Number(uint32_t n) {
 struct Repair {
     std::vector<std::u16string> lines;  // the decision lines
     bool changed = false;
-    bool exact = true;          // false when an insertion cannot be written in the file's encoding
-    std::string inserted;       // the replacements' bytes, which `pieces` point into
-    std::vector<ByteSpan> pieces;  // the new content
+    regex::EditText<uint8_t> narrow;    // the edited text, which `pieces` may point into
+    regex::EditText<char16_t> wide;
+    std::string encoded;                // what the pieces cannot take from the edited text
+    std::vector<ByteSpan> pieces;       // the new content
 };
 
-Repair RunRules(const TextFileBytes& file) {
-    Repair r;
-    TracedText text(TextFileUnits(file));
-    const size_t units = text.text.size();
-    ApplyLocalStateRules(text, &r.lines);
-    if (text.runs.empty() || (text.runs.size() == 1 && text.runs[0].source == 0 && text.runs[0].length == units))
-        return r;
+// The rules on units kept in the file's own buffer: the edited buffer is
+// the new file, mark included, and then the odd last byte of a UTF-16 file,
+// which is no unit.
+template <class Unit>
+void RunInPlace(TextFileBytes& file, size_t offset, Repair& r, regex::EditText<Unit>& text) {
+    const size_t width = sizeof(Unit);
+    const size_t units = (file.size - file.markLength) / width;
+    const size_t tail = file.size - file.markLength - units * width;
+    const uint8_t last = file.size ? file.data()[file.size - 1] : 0;
+    text = regex::EditText<Unit>(std::move(file.storage), file.capacity / width, offset, units);
+    r.changed = ApplyLocalStateRules(text, &r.lines);
+    const auto* base = reinterpret_cast<const uint8_t*>(text.Data()) - file.markLength;
+    r.pieces = {{base, file.markLength + text.Size() * width}};
+    if (tail) {
+        r.encoded.assign(1, static_cast<char>(last));
+        r.pieces.push_back({reinterpret_cast<const uint8_t*>(r.encoded.data()), 1});
+    }
+}
 
-    const size_t width = TextUnitWidth(file.encoding);
-    const uint8_t* base = file.data.get() + file.markLength;
-    // The insertions are encoded first, so that the pieces can point into
-    // their final storage.
-    std::vector<size_t> at;
-    size_t pos = 0;
-    for (const TracedText::Run& run : text.runs) {
-        if (run.source == TracedText::kInserted) {
-            at.push_back(r.inserted.size());
-            if (!AppendEncodedAscii(std::u16string_view(text.text).substr(pos, run.length), file.encoding,
-                                    r.inserted)) {
-                r.changed = true;
-                r.exact = false;
-                return r;
-            }
-        }
-        pos += run.length;
+// Fills `r` in place: the pieces point into it.
+void RunRules(TextFileBytes& file, Repair& r) {
+    const bool eightBit = TextUnitWidth(file.encoding) == 1;
+    if (eightBit && (file.encoding != encAnsi || file.ascii)) {
+        RunInPlace<uint8_t>(file, file.markLength, r, r.narrow);
+        return;
     }
-    const auto* inserted = reinterpret_cast<const uint8_t*>(r.inserted.data());
-    r.pieces.push_back({file.data.get(), file.markLength});
-    size_t next = 0;
-    for (const TracedText::Run& run : text.runs) {
-        if (run.source == TracedText::kInserted) {
-            const size_t from = at[next++];
-            r.pieces.push_back({inserted + from, run.length * width});
-        } else {
-            r.pieces.push_back({base + run.source * width, run.length * width});
-        }
+    if (file.encoding == encUtf16LE && LittleEndianHost()) {
+        RunInPlace<char16_t>(file, 1, r, r.wide);
+        return;
     }
-    const size_t tail = file.markLength + units * width;
-    r.pieces.push_back({file.data.get() + tail, file.size - tail});
-
-    // A replacement may write what was there already: only a difference in
-    // bytes is a change.
-    size_t offset = 0;
-    for (const ByteSpan& piece : r.pieces) {
-        if (offset + piece.size > file.size || std::memcmp(piece.data, file.data.get() + offset, piece.size) != 0) {
-            r.changed = true;
-            break;
-        }
-        offset += piece.size;
-    }
-    r.changed = r.changed || offset != file.size;
-    return r;
+    // An ANSI file with double-byte characters, or one whose units are not
+    // its bytes: a copy of its units, written back byte for byte.
+    const std::u16string units = TextFileUnits(file);
+    std::unique_ptr<char16_t[]> storage(new char16_t[units.size() + 1]);
+    std::copy(units.begin(), units.end(), storage.get());
+    regex::EditText<char16_t>& text = r.wide;
+    text = regex::EditText<char16_t>(std::move(storage), units.size() + 1, 0, units.size());
+    r.changed = ApplyLocalStateRules(text, &r.lines);
+    if (!r.changed) return;
+    r.encoded.assign(reinterpret_cast<const char*>(file.data()), file.markLength);
+    EncodeUnits(std::u16string_view(text.Data(), text.Size()), file.encoding, r.encoded);
+    const size_t tail = file.markLength + units.size() * TextUnitWidth(file.encoding);
+    r.encoded.append(reinterpret_cast<const char*>(file.data()) + tail, file.size - tail);
+    r.pieces = {{reinterpret_cast<const uint8_t*>(r.encoded.data()), r.encoded.size()}};
 }
 
 }  // namespace
@@ -100,14 +93,14 @@ FixOutcome FixLocalState(const std::u16string& path, const std::function<void(co
         log(u"Cannot read file (error " + Number(error) + u"): " + path);
         return FixOutcome::Unreadable;
     }
-    const Repair repair = RunRules(file);
+    Repair repair;
+    RunRules(file, repair);
     for (const std::u16string& line : repair.lines) log(line);
     if (!repair.changed) {
         log(u"Loal Stage: no change");
         return FixOutcome::Unchanged;
     }
-    if (!repair.exact) error = kErrorNoTranslation;
-    if (repair.exact && ReplaceFileContent(path, repair.pieces, &error)) {
+    if (ReplaceFileContent(path, repair.pieces, &error)) {
         log(u"Loal Stage: changed and saved");
         return FixOutcome::Saved;
     }
@@ -122,5 +115,7 @@ CheckOutcome CheckLocalState(const std::u16string& path) {
     TextFileBytes file;
     uint32_t error = 0;
     if (!ReadTextFileBytes(path, file, &error)) return CheckOutcome::CannotRead;
-    return RunRules(file).changed ? CheckOutcome::NeedsRepair : CheckOutcome::UpToDate;
+    Repair repair;
+    RunRules(file, repair);
+    return repair.changed ? CheckOutcome::NeedsRepair : CheckOutcome::UpToDate;
 }

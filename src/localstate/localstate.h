@@ -30,10 +30,14 @@ FixOutcome FixLocalState(const std::u16string& path, const std::function<void(co
 enum class CheckOutcome { NotFound, UpToDate, NeedsRepair, CannotRead };
 CheckOutcome CheckLocalState(const std::u16string& path);
 
-// The rules on a text that keeps track of where its units came from; the
-// two decision lines are appended to *logLines.
-struct TracedText;
-void ApplyLocalStateRules(TracedText& text, std::vector<std::u16string>* logLines);
+// The rules on a text edited in place, 8-bit or 16-bit units; the two
+// decision lines are appended to *logLines. True when the text changed.
+namespace regex {
+template <class Unit>
+class EditText;
+}
+template <class Unit>
+bool ApplyLocalStateRules(regex::EditText<Unit>& text, std::vector<std::u16string>* logLines);
 
 // The rewrite of a text already read: the text after both rules, with the
 // messages telling what was decided appended to *logLines in order, the last

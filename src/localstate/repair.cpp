@@ -1,7 +1,9 @@
 #include "localstate/localstate.h"
+#include "localstate/regex.h"
 #include "localstate/regexp.h"
 
-#include <utility>
+#include <algorithm>
+#include <memory>
 
 using namespace localstate_rules;
 
@@ -21,33 +23,41 @@ const char16_t kDropCommaReplacement[] = u"$1$2";
 
 }  // namespace
 
-void ApplyLocalStateRules(TracedText& text, std::vector<std::u16string>* logLines) {
+template <class Unit>
+bool ApplyLocalStateRules(regex::EditText<Unit>& text, std::vector<std::u16string>* logLines) {
     auto log = [logLines](const char16_t* line) { logLines->push_back(line); };
 
     const bool schemeChanged = RegexReplace(text, kSchemePattern, kSchemeReplacement);
     log(schemeChanged ? u"excluded_schemes: true" : u"excluded_schemes: false");
 
-    if (RegexTest(kListPattern, text.text)) {
-        if (RegexTest(std::u16string(kListPattern) + kEmptyListSuffix, text.text)) {
+    bool changed = false;
+    if (RegexTest(kListPattern, text)) {
+        if (RegexTest(std::u16string(kListPattern) + kEmptyListSuffix, text)) {
             log(u"browser: add block-insecure-private-network-requests@2");
-            RegexReplace(text, kEmptyListPattern, kEmptyListReplacement);
-        } else if (RegexTest(kChoicePattern, text.text)) {
+            changed = RegexReplace(text, kEmptyListPattern, kEmptyListReplacement);
+        } else if (RegexTest(kChoicePattern, text)) {
             log(u"browser: replace block-insecure-private-network-requests@2");
-            RegexReplace(text, kChoicePattern, kChoiceReplacement);
+            changed = RegexReplace(text, kChoicePattern, kChoiceReplacement);
         } else {
             log(u"browser: add2 block-insecure-private-network-requests@2");
-            RegexReplace(text, kListPattern, kAddFirstReplacement);
+            changed = RegexReplace(text, kListPattern, kAddFirstReplacement);
         }
     } else {
         log(u"browser: add enabled_labs_experiments");
-        RegexReplace(text, kBrowserPattern, kNewListReplacement);
+        changed = RegexReplace(text, kBrowserPattern, kNewListReplacement);
         RegexReplace(text, kNewListInEmptyObjectPattern, kDropCommaReplacement);
     }
+    return schemeChanged || changed;
 }
 
+template bool ApplyLocalStateRules(regex::EditText<uint8_t>&, std::vector<std::u16string>*);
+template bool ApplyLocalStateRules(regex::EditText<char16_t>&, std::vector<std::u16string>*);
+
 std::u16string RepairLocalStateText(const std::u16string& oldText, std::vector<std::u16string>* logLines) {
-    TracedText text(oldText);
-    ApplyLocalStateRules(text, logLines);
-    logLines->push_back(text.text != oldText ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
-    return std::move(text.text);
+    std::unique_ptr<char16_t[]> storage(new char16_t[oldText.size() + 1]);
+    std::copy(oldText.begin(), oldText.end(), storage.get());
+    regex::EditText<char16_t> text(std::move(storage), oldText.size() + 1, 0, oldText.size());
+    const bool changed = ApplyLocalStateRules(text, logLines);
+    logLines->push_back(changed ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
+    return changed ? std::u16string(text.Data(), text.Size()) : oldText;
 }

@@ -49,6 +49,8 @@ public:
     // False once the bytes so far have decided encAnsi; later pieces are ignored.
     bool Feed(const uint8_t* bytes, size_t count);
     TextEncoding Verdict() const;
+    // True while every byte so far is below 80 hex.
+    bool AllAscii() const { return allAscii_; }
 
 private:
     uint32_t expected_ = 0;  // continuation bytes still owed

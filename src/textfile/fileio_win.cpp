@@ -110,6 +110,9 @@ void FileHandle::Close() {
 
 uint32_t LastFileError() { return GetLastError(); }
 
+// Large pages need a privilege users do not have.
+void AdviseWholeFileBuffer(void*, size_t) {}
+
 namespace fileio_platform {
 
 Target ProbeReplaceTarget(const std::u16string& path) {

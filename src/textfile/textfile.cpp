@@ -1,5 +1,6 @@
 #include "textfile/textfile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -12,13 +13,8 @@ namespace {
 // Files of 2^31 bytes or more are never read whole.
 constexpr uint64_t kMaxWholeFile = 0x7FFFFFFF;
 constexpr size_t kDetectChunk = 1 << 20;
-
-bool LittleEndianHost() {
-    const char16_t one = 1;
-    unsigned char first;
-    std::memcpy(&first, &one, 1);
-    return first == 1;
-}
+// Small enough to be checked while still in the nearest cache.
+constexpr size_t kReadPiece = 1 << 16;
 
 uint32_t CodePageOf(TextEncoding encoding) { return encoding == encAnsi ? AnsiCodePage : kCodePageUtf8; }
 
@@ -139,6 +135,13 @@ bool AppendContent(const std::u16string& path, const std::u16string& text, TextE
 
 }  // namespace
 
+bool LittleEndianHost() {
+    const char16_t one = 1;
+    unsigned char first;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
+
 TextEncoding GetFileEncoding(const std::u16string& path) {
     try {
         FileHandle file = FileHandle::Open(path, FileHandle::Access::ReadExisting);
@@ -198,19 +201,34 @@ bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& out, uint32_t*
         return false;
     }
     out.size = static_cast<size_t>(size);
-    out.data.reset(new (std::nothrow) uint8_t[out.size ? out.size : 1]);
-    if (!out.data) {
+    // Room for what the rules insert, reserved once and never zero-filled.
+    out.capacity = (out.size + out.size / 64 + 4096) / 2 * 2;
+    out.storage.reset(new (std::nothrow) char16_t[out.capacity / 2]);
+    if (!out.storage) {
         *error = kErrorNoMemory;
         return false;
     }
-    // A file that shrank while being read is not the file that was sized:
-    // splicing into a part of it would lose the rest.
-    if (file.Read(out.data.get(), out.size) != out.size) {
-        const uint32_t why = LastFileError();
-        *error = why ? why : kErrorReadFault;
-        return false;
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(out.storage.get());
+    AdviseWholeFileBuffer(bytes, out.capacity);
+    // Read a piece at a time and checked while the piece is still in the
+    // cache: one trip through memory instead of two. A file that shrank
+    // while being read is not the file that was sized: splicing into a part
+    // of it would lose the rest.
+    Utf8Check check;
+    for (size_t done = 0; done < out.size || done == 0;) {
+        const size_t want = std::min<size_t>(out.size - done, kReadPiece);
+        if (file.Read(bytes + done, want) != want) {
+            const uint32_t why = LastFileError();
+            *error = why ? why : kErrorReadFault;
+            return false;
+        }
+        if (done == 0) out.markLength = DetectBom(BomHead(bytes, want), out.encoding);
+        if (out.markLength == 0) check.Feed(bytes + done, want);
+        done += want;
+        if (want == 0) break;
     }
-    out.encoding = DetectEncoding(out.data.get(), out.size, out.markLength);
+    if (out.markLength == 0) out.encoding = check.Verdict();
+    out.ascii = out.markLength == 0 && check.AllAscii();
     // FF FE alone reads as a UTF-32 mark but is an empty UTF-16 file.
     if (out.encoding == encUtf32LE && out.size == 2) out.encoding = encUtf16LE, out.markLength = 2;
     if (out.encoding == encUtf32LE || out.encoding == encUtf32BE) {
@@ -223,43 +241,30 @@ bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& out, uint32_t*
 size_t TextUnitWidth(TextEncoding encoding) { return encoding == encUtf16LE || encoding == encUtf16BE ? 2 : 1; }
 
 std::u16string TextFileUnits(const TextFileBytes& file) {
-    const uint8_t* p = file.data.get() + file.markLength;
+    const uint8_t* p = file.data() + file.markLength;
     const size_t width = TextUnitWidth(file.encoding);
     const size_t count = (file.size - file.markLength) / width;
-    std::u16string units(count, u'\0');
-    char16_t* out = units.empty() ? nullptr : &units[0];
+    std::u16string units;
+    units.reserve(count);
     if (width == 2) {
-        if (file.encoding == encUtf16LE && LittleEndianHost()) {
-            if (count) std::memcpy(out, p, 2 * count);
-            return units;
-        }
         const int hi = file.encoding == encUtf16BE ? 0 : 1, lo = 1 - hi;
-        for (size_t i = 0; i < count; ++i)
-            out[i] = static_cast<char16_t>(p[2 * i + lo] | (p[2 * i + hi] << 8));
+        for (size_t i = 0; i < count; ++i) units += static_cast<char16_t>(p[2 * i + lo] | (p[2 * i + hi] << 8));
         return units;
     }
-    uint8_t seen = 0;
     for (size_t i = 0; i < count; ++i) {
-        seen |= p[i];
-        out[i] = p[i] < 0x80 ? static_cast<char16_t>(p[i]) : u'\xFFFD';
-    }
-    if (file.encoding != encAnsi || seen < 0x80) return units;
-    for (size_t i = 0; i < count; ++i) {
-        if (p[i] < 0x80) continue;
-        if (AnsiCharLength(p + i, count - i, AnsiCodePage) == 2) out[++i] = u'\xFFFD';
+        const bool pair = p[i] >= 0x80 && file.encoding == encAnsi && AnsiCharLength(p + i, count - i, AnsiCodePage) == 2;
+        units += static_cast<char16_t>(p[i] < 0x80 ? p[i] : 0xFF00 | p[i]);
+        if (pair) ++i, units += static_cast<char16_t>(0xFF00 | p[i]);
     }
     return units;
 }
 
-bool AppendEncodedAscii(std::u16string_view text, TextEncoding encoding, std::string& out) {
-    for (char16_t c : text)
-        if (c >= 0x80) return false;
-    for (char16_t c : text) {
-        if (encoding == encUtf16BE) out += '\0';
-        out += static_cast<char>(c);
-        if (encoding == encUtf16LE) out += '\0';
+void EncodeUnits(std::u16string_view units, TextEncoding encoding, std::string& out) {
+    for (char16_t c : units) {
+        if (encoding == encUtf16BE) out += static_cast<char>(c >> 8);
+        out += static_cast<char>(c & 0xFF);
+        if (encoding == encUtf16LE) out += static_cast<char>(c >> 8);
     }
-    return true;
 }
 
 bool ReplaceFileContent(const std::u16string& path, const std::vector<ByteSpan>& pieces, uint32_t* error) {

@@ -26,14 +26,19 @@ std::u16string ReadTextFile(const std::u16string& path, TextEncoding& encoding);
 bool WriteTextFile(const std::u16string& path, const std::u16string& text, bool append, TextEncoding& encoding,
                    TextEncoding defaultEncoding);
 
-// A whole file as read for a rewrite that keeps every byte no rule changes:
-// the rules search its units (TextFileUnits), and the new file is spliced
-// from the original bytes and the encoded replacements.
+// A whole file as read for a rewrite that keeps every byte no rule changes.
+// The rules can take its buffer over and edit their units in place: an
+// 8-bit file's bytes, or a UTF-16LE file's units on a little-endian host;
+// other files are searched as TextFileUnits and written back with
+// EncodeUnits.
 struct TextFileBytes {
-    std::unique_ptr<uint8_t[]> data;  // the file, mark included
+    std::unique_ptr<char16_t[]> storage;  // the file, mark included; char16_t for the alignment of its units
+    size_t capacity = 0;                  // bytes the storage holds, room for growth included
     size_t size = 0;
     TextEncoding encoding = encAnsi;
     size_t markLength = 0;
+    bool ascii = false;  // every byte after the mark is below 80 hex
+    const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(storage.get()); }
 };
 
 // False, with the platform's error code in *error, when the file cannot be
@@ -41,16 +46,20 @@ struct TextFileBytes {
 bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& file, uint32_t* error);
 
 // The units a search runs over. An 8-bit file has one per byte: ASCII as it
-// is and every other byte U+FFFD, the second byte of a double-byte ANSI
-// character too, so that no rule can see a quote or a brace inside one. A
-// UTF-16 file has its code units, whatever they hold; an odd last byte is
-// no unit. Unit i starts at byte markLength + i * TextUnitWidth(encoding).
+// is, and every other byte as FF00 hex plus the byte, the second byte of a
+// double-byte ANSI character too, so that no rule can see a quote or a brace
+// inside one. A UTF-16 file has its code units, whatever they hold; an odd
+// last byte is no unit. Unit i starts at byte markLength + i *
+// TextUnitWidth(encoding).
 std::u16string TextFileUnits(const TextFileBytes& file);
 size_t TextUnitWidth(TextEncoding encoding);
 
-// ASCII text appended to `out` in the encoding; false, and `out` as it was,
-// when the text holds anything else.
-bool AppendEncodedAscii(std::u16string_view text, TextEncoding encoding, std::string& out);
+// Units made by TextFileUnits, or ASCII put among them, appended to `out`
+// as the encoding's bytes: each byte as it was read.
+void EncodeUnits(std::u16string_view units, TextEncoding encoding, std::string& out);
+
+// True when this host stores a UTF-16LE file's units as they are in memory.
+bool LittleEndianHost();
 
 // Replaces the file's content with the pieces, one after another, through a
 // temporary file: never half-written. False, with the platform's error code

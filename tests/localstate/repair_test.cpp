@@ -60,4 +60,13 @@ TEST(Repair, EveryBranchOfBothRules) {
     SetPendingMessagesHook(nullptr);
 }
 
+// Syntax the rules do not use is refused, never misread: nothing changes.
+TEST(Repair, PatternsOutsideTheRulesSyntaxChangeNothing) {
+    for (const char16_t* p : {u"a|b", u"(a)*", u"[]a]", u"a{2}", u"\\d", u"(?:a)", u".", u"^a", u"((((((((((a))))))))))", u"\u00E9", u"(a", u"a)"}) {
+        EXPECT_FALSE(RegexTest(p, u"a*a]a{2}\u00E9"));
+        EXPECT_EQ(RegexReplace(u"a*a]a{2}\u00E9", p, u"x"), u"a*a]a{2}\u00E9");
+    }
+    EXPECT_EQ(RegexReplace(u"a", u"a", u"$$"), u"a");
+}
+
 }  // namespace

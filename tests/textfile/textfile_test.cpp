@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "../support/testfs.h"
-#include "textfile/codepage.h"
-#include "textfile/fileio.h"
 
 namespace {
 
@@ -83,42 +81,6 @@ TEST_F(TextFile, AppendKeepsWhatIsThere) {
         EXPECT_EQ(e, c.chosen);
         EXPECT_EQ(testfs::ReadBytes(file), c.after);
     }
-}
-
-// The units the rules search, one per byte of an 8-bit file.
-TEST_F(TextFile, UnitsKeepEveryByteInPlace) {
-    struct Case {
-        B bytes;
-        std::u16string units;
-    } cases[] = {
-        {"{\xFF}\"\xE9\"", u"{\uFFFD}\"\uFFFD\""},  // ANSI: no valid pair here
-        {"\x81\x7D}", u"\uFFFD\uFFFD}"},            // a pair hides its second byte
-        {"\xEF\xBB\xBF\xC0\xAF}", u"\uFFFD\uFFFD}"},
-        {B("\xFF\xFE\x00\xD8}\x00\x7B", 7), u"\xD800}"},
-        {B("\xFE\xFF\x00}\xD8\x00", 6), u"}\xD800"},
-    };
-    for (const Case& c : cases) {
-        testfs::WriteBytes(file, c.bytes);
-        TextFileBytes bytes;
-        uint32_t error = 0;
-        ASSERT_TRUE(ReadTextFileBytes(path, bytes, &error));
-        EXPECT_EQ(TextFileUnits(bytes), c.units);
-        EXPECT_EQ(bytes.markLength + c.units.size() * TextUnitWidth(bytes.encoding) + c.bytes.size() % 2 * (c.bytes[0] == '\xFF'),
-                  c.bytes.size());
-    }
-}
-
-TEST_F(TextFile, AFailedReplacementLeavesTheFileAsItWas) {
-    testfs::WriteBytes(file, "old");
-    const uint8_t bytes[] = {'n', 'e', 'w'};
-    uint32_t error = 0;
-    FailFileWriteForTesting(1);
-    EXPECT_FALSE(ReplaceFileContent(path, {{bytes, 3}}, &error));
-    EXPECT_EQ(error, kErrorWriteFault);
-    EXPECT_EQ(testfs::ReadBytes(file), "old");
-    EXPECT_TRUE(ReplaceFileContent(path, {{bytes, 1}, {bytes + 1, 2}}, &error));
-    EXPECT_EQ(testfs::ReadBytes(file), "new");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -1,0 +1,140 @@
+#pragma once
+// The pattern engine under RegexReplace and RegexTest. It reads the part of
+// the scripting runtime's pattern syntax the Local State rules are written
+// in, always ignoring case as the rules ask (ASCII letters only):
+//   ASCII characters for themselves; \ before a character that is not a
+//   letter or digit for that character; \s; classes [..] and [^..] of ASCII
+//   characters, ranges and \s; up to nine capturing groups (..), nested
+//   but never repeated; ?, * and + after a character, class or \s, lazy
+//   with a further ?.
+// Anything else (alternation, anchors, ., counted repeats, other escapes,
+// any unit from 0x80 up) does not compile, so the caller leaves its text as
+// it was rather than guess.
+//
+// Texts are code units, 8-bit (a file's own bytes) or 16-bit. No pattern can
+// name a unit from 0x80 up, so every such unit is just "another character"
+// and both widths find the same matches in the same places.
+//
+// Matching is leftmost-first like the runtime's: a Pike VM keeps every
+// alternative alive in priority order, one unit at a time, so time is linear
+// in the text and nothing recurses on it. A lazily built DFA answers "is
+// there a match", and a literal the pattern starts with is looked for with
+// SIMD compares before either runs.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace regex {
+
+// Units a pattern can match: an ASCII bitmap; units from 0x80 up are all in
+// a negated class and in no other.
+struct Set {
+    uint64_t ascii[2] = {0, 0};
+    bool high = false;
+    bool Has(uint32_t u) const { return u < 128 ? ((ascii[u >> 6] >> (u & 63)) & 1) != 0 : high; }
+};
+
+// What the parser reads: a flat list, since groups are never repeated and
+// there is no alternation.
+struct Item {
+    enum Kind { Open, Close, Unit } kind;
+    int group = 0;      // Open, Close
+    Set set;            // Unit
+    int min = 1, max = 1;  // Unit; max -1 for no bound
+    bool greedy = true;
+};
+// Nothing for a pattern outside the syntax above.
+std::optional<std::vector<Item>> Parse(std::u16string_view pattern, int* groupCount);
+
+enum class Op : uint8_t { Set, Split, Jmp, Save, Match };
+struct Inst {
+    Op op;
+    int32_t x;  // Set: the set; Split: the preferred branch; Jmp: target; Save: slot
+    int32_t y;  // Split: the other branch
+};
+struct Program {
+    std::vector<Inst> insts;
+    std::vector<Set> sets;
+    std::string prefix;  // lower-case literal every match starts with
+    char required = 0;   // a (lower-case) unit every match holds, 0 when none
+    int groupCount = 0;
+};
+std::optional<Program> Compile(std::u16string_view pattern);
+
+// A read-only run of units.
+template <class Unit>
+struct Units {
+    const Unit* data;
+    size_t size;
+    uint32_t operator[](size_t i) const { return data[i]; }
+};
+
+// Offsets of a match and its groups: [2g] start, [2g+1] end; group 0 is the
+// whole match; kNoPart for a group that took no part.
+constexpr size_t kNoPart = static_cast<size_t>(-1);
+using Groups = std::vector<size_t>;
+
+// The Pike VM (regex_vm.cpp): the leftmost match starting at or after `from`.
+template <class Unit>
+class Searcher {
+public:
+    Searcher(const Program& p, Units<Unit> text);
+    ~Searcher();
+    bool Search(size_t from, Groups* groups);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The DFA (regex_dfa.cpp): whether the pattern matches anywhere.
+template <class Unit>
+bool Test(const Program& p, Units<Unit> text);
+
+// The first position at or after `from` where the prefix may start, or
+// kNoPart (regex_vm.cpp; the DFA shares it).
+template <class Unit>
+size_t NextCandidate(const Program& p, Units<Unit> text, size_t from);
+
+// A text edited in place by replacements, in a buffer of its own that grows
+// only when a replacement needs the room. It may start at `offset` units
+// into its buffer, so that a file's buffer can be taken over with its mark
+// in front.
+template <class Unit>
+class EditText {
+public:
+    EditText() = default;
+    EditText(std::unique_ptr<char16_t[]> storage, size_t capacityUnits, size_t offset, size_t size)
+        : storage_(std::move(storage)), capacity_(capacityUnits), offset_(offset), size_(size) {}
+    Units<Unit> View() const { return {Data(), size_}; }
+    const Unit* Data() const { return reinterpret_cast<const Unit*>(storage_.get()) + offset_; }
+    size_t Size() const { return size_; }
+    // Replaces [start, end) of each match, in order, with its text; the
+    // matches do not overlap.
+    struct Edit {
+        size_t start, end, from, length;  // from/length: in `inserted`
+    };
+    void Apply(const std::vector<Edit>& edits, const std::vector<Unit>& inserted);
+
+private:
+    Unit* Mutable() { return reinterpret_cast<Unit*>(storage_.get()) + offset_; }
+    std::unique_ptr<char16_t[]> storage_;  // char16_t: aligned for either width
+    size_t capacity_ = 0;                  // units of Unit after the offset included
+    size_t offset_ = 0, size_ = 0;
+};
+
+// Every match of a replace-all replaced in place (regex_replace.cpp): $1..$9
+// name groups, a $ before anything else is itself, except $$ $& $` $'
+// which the rules never use. Returns whether
+// some replacement differs from what it matched; false, the text as it was,
+// when the pattern does not compile or the replacement holds one of those
+// four or a unit from 0x80 up.
+template <class Unit>
+bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16string_view replacement);
+
+}  // namespace regex

@@ -1,0 +1,319 @@
+#include <algorithm>
+
+#include "localstate/regex.h"
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define DZD_REGEX_SSE2 1
+#endif
+
+namespace regex {
+namespace {
+
+inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
+inline bool IsLetter(char c) { return c >= 'a' && c <= 'z'; }
+
+// One unit of the prefix to compare at an offset from a candidate start;
+// OR-ing 0x20 maps a capital onto its small letter and nothing else onto it.
+struct Probe {
+    size_t offset;
+    uint32_t want, orMask;
+};
+
+#ifdef DZD_REGEX_SSE2
+template <class Unit>
+__m128i Equal(const Unit* at, const Probe& p) {
+    __m128i v;
+    std::memcpy(&v, at, sizeof v);
+    if (sizeof(Unit) == 1)
+        return _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(static_cast<char>(p.orMask))),
+                              _mm_set1_epi8(static_cast<char>(p.want)));
+    return _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(static_cast<short>(p.orMask))),
+                           _mm_set1_epi16(static_cast<short>(p.want)));
+}
+// The lanes set in a compare's result, one bit per unit; 16-bit lanes are
+// narrowed to bytes first (a lane is all ones or all zeros).
+template <class Unit>
+int LaneBits(__m128i hit) {
+    return _mm_movemask_epi8(sizeof(Unit) == 1 ? hit : _mm_packs_epi16(hit, _mm_setzero_si128()));
+}
+int FirstBit(int bits) {
+    int i = 0;
+    while (!((bits >> i) & 1)) ++i;
+    return i;
+}
+#endif
+
+// The first start in [pos, last] where every probe holds, or last + 1.
+template <class Unit>
+size_t FindProbes(const Unit* d, size_t pos, size_t last, const Probe* probes, size_t count) {
+#ifdef DZD_REGEX_SSE2
+    constexpr size_t kLanes = 16 / sizeof(Unit);
+    while (pos + kLanes - 1 <= last) {
+        __m128i hit = Equal(d + pos + probes[0].offset, probes[0]);
+        for (size_t k = 1; k < count; ++k) hit = _mm_and_si128(hit, Equal(d + pos + probes[k].offset, probes[k]));
+        const int bits = LaneBits<Unit>(hit);
+        if (bits) return pos + static_cast<size_t>(FirstBit(bits));
+        pos += kLanes;
+    }
+#endif
+    for (; pos <= last; ++pos) {
+        size_t k = 0;
+        while (k < count && (static_cast<uint32_t>(d[pos + probes[k].offset]) | probes[k].orMask) == probes[k].want) ++k;
+        if (k == count) return pos;
+    }
+    return last + 1;
+}
+
+// The last position holding the unit (either case), or kNoPart.
+template <class Unit>
+size_t FindLast(Units<Unit> t, char unit) {
+    const Probe probe{0, static_cast<uint8_t>(unit), IsLetter(unit) ? 0x20u : 0u};
+    size_t end = t.size;
+#ifdef DZD_REGEX_SSE2
+    constexpr size_t kLanes = 16 / sizeof(Unit);
+    while (end >= kLanes) {
+        const int bits = LaneBits<Unit>(Equal(t.data + end - kLanes, probe));
+        if (bits) {
+            int i = static_cast<int>(kLanes) - 1;
+            while (!((bits >> i) & 1)) --i;
+            return end - kLanes + static_cast<size_t>(i);
+        }
+        end -= kLanes;
+    }
+#endif
+    while (end > 0)
+        if ((t[--end] | probe.orMask) == probe.want) return end;
+    return kNoPart;
+}
+
+}  // namespace
+
+template <class Unit>
+size_t NextCandidate(const Program& p, Units<Unit> t, size_t pos) {
+    const std::string& pre = p.prefix;
+    if (pre.empty()) return pos <= t.size ? pos : kNoPart;
+    if (t.size < pre.size() || pos > t.size - pre.size()) return kNoPart;
+    const size_t last = t.size - pre.size();
+    // The first, middle and last units of the prefix at once: in text full
+    // of quotes and letters one of them alone stops the scan too often.
+    Probe probes[3];
+    size_t count = 0;
+    for (size_t off : {size_t{0}, pre.size() / 2, pre.size() - 1}) {
+        if (count && probes[count - 1].offset == off) continue;
+        probes[count++] = {off, static_cast<uint8_t>(pre[off]), IsLetter(pre[off]) ? 0x20u : 0u};
+    }
+    while (pos <= last) {
+        pos = FindProbes(t.data, pos, last, probes, count);
+        if (pos > last) return kNoPart;
+        size_t i = 0;
+        while (i < pre.size() && Fold(t[pos + i]) == static_cast<uint8_t>(pre[i])) ++i;
+        if (i == pre.size()) return pos;
+        ++pos;
+    }
+    return kNoPart;
+}
+
+template <class Unit>
+struct Searcher<Unit>::Impl {
+    Impl(const Program& prog, Units<Unit> text)
+        : p(prog), t(text), slots(2 * static_cast<size_t>(prog.groupCount + 1)), scratch(slots) {
+        for (List* l : {&a, &b}) l->mark.assign(p.insts.size(), 0);
+        if (p.required) lastRequired = FindLast(t, p.required);
+    }
+
+    struct List {
+        std::vector<int32_t> pcs;
+        std::vector<size_t> caps;
+        std::vector<uint32_t> mark;
+        uint32_t gen = 0;
+        size_t count = 0;
+    };
+    struct Frame {
+        int32_t pc;
+        int32_t slot;  // >= 0: restore this slot to `old`
+        size_t old;
+    };
+
+    bool RequiredAhead(size_t pos) const { return !p.required || (lastRequired != kNoPart && pos <= lastRequired); }
+    bool Consumes(int32_t pc, uint32_t u) const {
+        const Inst& in = p.insts[static_cast<size_t>(pc)];
+        return in.op == Op::Set && p.sets[static_cast<size_t>(in.x)].Has(u);
+    }
+    bool MayStart(uint32_t u) const { return p.prefix.empty() || Fold(u) == static_cast<uint8_t>(p.prefix[0]); }
+    bool IsCandidate(size_t pos) const {
+        if (t.size - pos < p.prefix.size()) return false;
+        for (size_t i = 0; i < p.prefix.size(); ++i)
+            if (Fold(t[pos + i]) != static_cast<uint8_t>(p.prefix[i])) return false;
+        return true;
+    }
+
+    static void Clear(List* l) {
+        l->count = 0;
+        if (++l->gen == 0) {
+            std::fill(l->mark.begin(), l->mark.end(), 0);
+            l->gen = 1;
+        }
+    }
+
+    bool Search(size_t from, Groups* out) {
+        if (from > t.size) return false;
+        List* clist = &a;
+        List* nlist = &b;
+        Clear(clist);
+        bool matched = false;
+        size_t pos = from;
+        for (;;) {
+            bool started = false;
+            if (!matched) {
+                if (clist->count == 0) {
+                    pos = NextCandidate(p, t, pos);
+                    if (pos == kNoPart || !RequiredAhead(pos)) return false;
+                    Clear(clist);
+                }
+                if (RequiredAhead(pos) && IsCandidate(pos)) {
+                    std::fill(scratch.begin(), scratch.end(), kNoPart);
+                    AddThread(clist, 0, pos);
+                    started = true;
+                }
+            }
+            if (clist->count == 0) {
+                if (matched || pos >= t.size) break;
+                ++pos;
+                continue;
+            }
+            Clear(nlist);
+            sawSave = false;
+            const bool atEnd = pos >= t.size;
+            const uint32_t u = atEnd ? 0 : t[pos];
+            consumed.assign(clist->count, 0);
+            bool cut = false;
+            for (size_t i = 0; i < clist->count; ++i) {
+                const size_t* caps = &clist->caps[i * slots];
+                if (p.insts[static_cast<size_t>(clist->pcs[i])].op == Op::Match) {
+                    matched = true;
+                    best.assign(caps, caps + slots);
+                    cut = true;  // lower-priority threads lose to this match
+                    break;
+                }
+                if (!atEnd && Consumes(clist->pcs[i], u)) {
+                    consumed[i] = 1;
+                    std::copy(caps, caps + slots, scratch.begin());
+                    AddThread(nlist, clist->pcs[i] + 1, pos + 1);
+                }
+            }
+            if (atEnd) break;
+            if (!cut && !started && !sawSave && SameThreads(*clist, *nlist)) {
+                // One step brought the threads back to where they were, so
+                // every following unit each thread treats the same way does
+                // the same.
+                pos = SkipSteady(*clist, pos + 1, matched);
+                continue;
+            }
+            std::swap(clist, nlist);
+            ++pos;
+        }
+        if (!matched) return false;
+        *out = best;
+        return true;
+    }
+
+    // Follows jumps, splits and saves from pc, adding every thread that
+    // reaches a set or the match, in priority order; scratch holds the
+    // thread's groups. A stack, not recursion: patterns may be long.
+    void AddThread(List* l, int32_t pc0, size_t pos) {
+        stack.clear();
+        stack.push_back({pc0, -1, 0});
+        while (!stack.empty()) {
+            const Frame f = stack.back();
+            stack.pop_back();
+            if (f.slot >= 0) {
+                scratch[static_cast<size_t>(f.slot)] = f.old;
+                continue;
+            }
+            for (int32_t pc = f.pc;;) {
+                const size_t upc = static_cast<size_t>(pc);
+                if (l->mark[upc] == l->gen) break;
+                l->mark[upc] = l->gen;
+                const Inst& in = p.insts[upc];
+                if (in.op == Op::Jmp) {
+                    pc = in.x;
+                } else if (in.op == Op::Split) {
+                    stack.push_back({in.y, -1, 0});
+                    pc = in.x;
+                } else if (in.op == Op::Save) {
+                    const size_t s = static_cast<size_t>(in.x);
+                    stack.push_back({0, in.x, scratch[s]});
+                    scratch[s] = pos;
+                    sawSave = true;
+                    ++pc;
+                } else {
+                    Push(l, pc);
+                    break;
+                }
+            }
+        }
+    }
+
+    void Push(List* l, int32_t pc) {
+        if (l->pcs.size() <= l->count) {
+            l->pcs.resize(l->count + 1);
+            l->caps.resize((l->count + 1) * slots);
+        }
+        l->pcs[l->count] = pc;
+        std::copy(scratch.begin(), scratch.end(), l->caps.begin() + static_cast<std::ptrdiff_t>(l->count * slots));
+        ++l->count;
+    }
+
+    bool SameThreads(const List& x, const List& y) const {
+        return x.count == y.count && std::equal(x.pcs.begin(), x.pcs.begin() + static_cast<std::ptrdiff_t>(x.count), y.pcs.begin()) &&
+               std::equal(x.caps.begin(), x.caps.begin() + static_cast<std::ptrdiff_t>(x.count * slots), y.caps.begin());
+    }
+
+    // Moves past every unit that each thread of the steady list consumes or
+    // refuses just as it did the last one, and that cannot start a new
+    // match; the first position that needs a real step.
+    size_t SkipSteady(const List& l, size_t q, bool matched) {
+        auto same = [&](uint32_t u) {
+            if (!matched && MayStart(u)) return false;
+            for (size_t i = 0; i < l.count; ++i)
+                if (Consumes(l.pcs[i], u) != (consumed[i] != 0)) return false;
+            return true;
+        };
+        // Short runs are common; a table pays off only for long ones.
+        const size_t probe = std::min(t.size, q + 32);
+        while (q < probe && same(t[q])) ++q;
+        if (q < probe || q >= t.size) return q;
+        // Every unit from 0x80 up is the same to a pattern: one row for all.
+        bool table[129];
+        for (uint32_t u = 0; u < 129; ++u) table[u] = same(u);
+        while (q < t.size && table[std::min<uint32_t>(t[q], 128)]) ++q;
+        return q;
+    }
+
+    const Program& p;
+    Units<Unit> t;
+    const size_t slots;
+    std::vector<size_t> scratch, best;
+    std::vector<char> consumed;
+    std::vector<Frame> stack;
+    List a, b;
+    bool sawSave = false;
+    size_t lastRequired = kNoPart;
+};
+
+template <class Unit>
+Searcher<Unit>::Searcher(const Program& p, Units<Unit> text) : impl_(new Impl(p, text)) {}
+template <class Unit>
+Searcher<Unit>::~Searcher() = default;
+template <class Unit>
+bool Searcher<Unit>::Search(size_t from, Groups* groups) {
+    return impl_->Search(from, groups);
+}
+
+template class Searcher<uint8_t>;
+template class Searcher<char16_t>;
+template size_t NextCandidate(const Program&, Units<uint8_t>, size_t);
+template size_t NextCandidate(const Program&, Units<char16_t>, size_t);
+
+}  // namespace regex
