@@ -225,4 +225,40 @@ TEST_F(FixRun, ClosingTheDialogDuringARunEndsTheProcessAfterIt) {
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);  // the run finished its work, whole
 }
 
+// Fleet tools start the program with nobody at the screen and read only the
+// exit code: no window may appear, and a check touches nothing.
+TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAlone) {
+    const auto run = [this](const std::wstring& args) {
+        Process p(exe, args);
+        for (int i = 0; i < 1000 && p.WaitForExit(10) == STILL_ACTIVE; ++i)
+            EXPECT_EQ(testprog::WaitForWindow(p.Id(), L"", 0), nullptr) << "a window appeared";
+        return p.WaitForExit(0);
+    };
+    testfs::WriteBytes(chrome, kChromeBefore);
+    testfs::WriteBytes(edge, kEdgeBefore);
+    const auto stamp = fs::last_write_time(edge);
+    EXPECT_EQ(run(L"vezoverove://silent=yes&check=yes/"), 10u);  // check wins: nothing repaired
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
+    EXPECT_EQ(fs::last_write_time(edge), stamp);
+    EXPECT_EQ(run(L"\"vezoverove://log=yes&silent=yes/\""), 0u);
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
+    EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
+    std::vector<std::wstring> log = LogMessages(dir.path());
+    EXPECT_EQ(log.at(0), L"Command: log=yes&silent=yes");
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"Loal Stage: changed and saved"), 2);
+    EXPECT_EQ(run(L"vezoverove://check=yes&log=yes/"), 0u);
+    DeleteFileW(edge.c_str());
+    EXPECT_EQ(run(L"vezoverove://check=yes&log=yes/"), 0u);
+    log = LogMessages(dir.path());
+    const std::pair<std::wstring, long> checks[] = {{L"Check: " + chrome.wstring() + L": up to date", 2},
+                                                    {L"Check: " + edge.wstring() + L": up to date", 1},
+                                                    {L"Check: " + edge.wstring() + L": not found", 1}};
+    for (const auto& c : checks) EXPECT_EQ(std::count(log.begin(), log.end(), c.first), c.second) << c.second;
+    testfs::WriteBytes(chrome, kChromeBefore);
+    SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(run(L"vezoverove://silent=YES/"), 1u);
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
+    EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
+}
+
 }  // namespace
