@@ -65,33 +65,10 @@ size_t FindProbes(const Unit* d, size_t pos, size_t last, const Probe* probes, s
     return last + 1;
 }
 
-// The last position holding the unit (either case), or kNoPart.
-template <class Unit>
-size_t FindLast(Units<Unit> t, char unit) {
-    const Probe probe{0, static_cast<uint8_t>(unit), IsLetter(unit) ? 0x20u : 0u};
-    size_t end = t.size;
-#ifdef DZD_REGEX_SSE2
-    constexpr size_t kLanes = 16 / sizeof(Unit);
-    while (end >= kLanes) {
-        const int bits = LaneBits<Unit>(Equal(t.data + end - kLanes, probe));
-        if (bits) {
-            int i = static_cast<int>(kLanes) - 1;
-            while (!((bits >> i) & 1)) --i;
-            return end - kLanes + static_cast<size_t>(i);
-        }
-        end -= kLanes;
-    }
-#endif
-    while (end > 0)
-        if ((t[--end] | probe.orMask) == probe.want) return end;
-    return kNoPart;
-}
-
 }  // namespace
 
 template <class Unit>
-size_t NextCandidate(const Program& p, Units<Unit> t, size_t pos) {
-    const std::string& pre = p.prefix;
+size_t FindLiteral(std::string_view pre, Units<Unit> t, size_t pos) {
     if (pre.empty()) return pos <= t.size ? pos : kNoPart;
     if (t.size < pre.size() || pos > t.size - pre.size()) return kNoPart;
     const size_t last = t.size - pre.size();
@@ -117,9 +94,8 @@ size_t NextCandidate(const Program& p, Units<Unit> t, size_t pos) {
 template <class Unit>
 struct Searcher<Unit>::Impl {
     Impl(const Program& prog, Units<Unit> text)
-        : p(prog), t(text), slots(2 * static_cast<size_t>(prog.groupCount + 1)), scratch(slots) {
+        : p(prog), t(text), slots(2 * static_cast<size_t>(prog.groupCount + 1)), scratch(slots), requiredAhead(prog, text) {
         for (List* l : {&a, &b}) l->mark.assign(p.insts.size(), 0);
-        if (p.required) lastRequired = FindLast(t, p.required);
     }
 
     struct List {
@@ -135,7 +111,6 @@ struct Searcher<Unit>::Impl {
         size_t old;
     };
 
-    bool RequiredAhead(size_t pos) const { return !p.required || (lastRequired != kNoPart && pos <= lastRequired); }
     bool Consumes(int32_t pc, uint32_t u) const {
         const Inst& in = p.insts[static_cast<size_t>(pc)];
         return in.op == Op::Set && p.sets[static_cast<size_t>(in.x)].Has(u);
@@ -167,11 +142,11 @@ struct Searcher<Unit>::Impl {
             bool started = false;
             if (!matched) {
                 if (clist->count == 0) {
-                    pos = NextCandidate(p, t, pos);
-                    if (pos == kNoPart || !RequiredAhead(pos)) return false;
+                    pos = FindLiteral(p.prefix, t, pos);
+                    if (pos == kNoPart || !requiredAhead(pos)) return false;
                     Clear(clist);
                 }
-                if (RequiredAhead(pos) && IsCandidate(pos)) {
+                if (IsCandidate(pos) && requiredAhead(pos)) {
                     std::fill(scratch.begin(), scratch.end(), kNoPart);
                     AddThread(clist, 0, pos);
                     started = true;
@@ -299,7 +274,7 @@ struct Searcher<Unit>::Impl {
     std::vector<Frame> stack;
     List a, b;
     bool sawSave = false;
-    size_t lastRequired = kNoPart;
+    RequiredAhead<Unit> requiredAhead;
 };
 
 template <class Unit>
@@ -313,7 +288,7 @@ bool Searcher<Unit>::Search(size_t from, Groups* groups) {
 
 template class Searcher<uint8_t>;
 template class Searcher<char16_t>;
-template size_t NextCandidate(const Program&, Units<uint8_t>, size_t);
-template size_t NextCandidate(const Program&, Units<char16_t>, size_t);
+template size_t FindLiteral(std::string_view, Units<uint8_t>, size_t);
+template size_t FindLiteral(std::string_view, Units<char16_t>, size_t);
 
 }  // namespace regex
