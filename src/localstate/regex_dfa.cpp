@@ -52,7 +52,7 @@ public:
             s = next;
             while (s != 0 && !p_.prefix.empty() && pos < len && !states_[static_cast<size_t>(s)].match) {
                 const uint32_t v = std::min<uint32_t>(t_[pos], 128);
-                if (Fold(v) == first_) break;
+                if (Fold(v) == first_ && IsCandidate(pos)) break;
                 const int n = states_[static_cast<size_t>(s)].next[v];
                 if (n < 0) break;
                 s = n;

@@ -96,6 +96,21 @@ struct Searcher<Unit>::Impl {
     Impl(const Program& prog, Units<Unit> text)
         : p(prog), t(text), slots(2 * static_cast<size_t>(prog.groupCount + 1)), scratch(slots), requiredAhead(prog, text) {
         for (List* l : {&a, &b}) l->mark.assign(p.insts.size(), 0);
+        // A set's successor when reaching it passes no split: a thread
+        // that consumes one unit there and is refused the next leaves no
+        // trace.
+        follow.assign(p.insts.size(), -1);
+        for (size_t pc = 0; pc < p.insts.size(); ++pc) {
+            if (p.insts[pc].op != Op::Set) continue;
+            int32_t next = static_cast<int32_t>(pc) + 1;
+            for (size_t hops = 0; hops < p.insts.size(); ++hops) {
+                const Inst& in = p.insts[static_cast<size_t>(next)];
+                if (in.op == Op::Save) ++next;
+                else if (in.op == Op::Jmp) next = in.x;
+                else break;
+            }
+            if (p.insts[static_cast<size_t>(next)].op == Op::Set) follow[pc] = next;
+        }
     }
 
     struct List {
@@ -255,15 +270,31 @@ struct Searcher<Unit>::Impl {
                 if (Consumes(l.pcs[i], u) != (consumed[i] != 0)) return false;
             return true;
         };
+        // Or a thread that refused takes this unit but not the next, as a
+        // literal's first unit does where the literal is not.
+        auto passing = [&](size_t at) {
+            const uint32_t u = t[at];
+            if (!matched && MayStart(u) && IsCandidate(at)) return false;
+            for (size_t i = 0; i < l.count; ++i) {
+                const int32_t pc = l.pcs[i];
+                if (Consumes(pc, u) == (consumed[i] != 0)) continue;
+                const int32_t next = follow[static_cast<size_t>(pc)];
+                if (consumed[i] || at + 1 >= t.size || next < 0 || Consumes(next, t[at + 1])) return false;
+            }
+            return true;
+        };
         // Short runs are common; a table pays off only for long ones.
         const size_t probe = std::min(t.size, q + 32);
-        while (q < probe && same(t[q])) ++q;
+        while (q < probe && passing(q)) ++q;
         if (q < probe || q >= t.size) return q;
         // Every unit from 0x80 up is the same to a pattern: one row for all.
         bool table[129];
         for (uint32_t u = 0; u < 129; ++u) table[u] = same(u);
-        while (q < t.size && table[std::min<uint32_t>(t[q], 128)]) ++q;
-        return q;
+        for (;;) {
+            while (q < t.size && table[std::min<uint32_t>(t[q], 128)]) ++q;
+            if (q >= t.size || !passing(q)) return q;
+            ++q;
+        }
     }
 
     const Program& p;
@@ -272,6 +303,7 @@ struct Searcher<Unit>::Impl {
     std::vector<size_t> scratch, best;
     std::vector<char> consumed;
     std::vector<Frame> stack;
+    std::vector<int32_t> follow;
     List a, b;
     bool sawSave = false;
     RequiredAhead<Unit> requiredAhead;

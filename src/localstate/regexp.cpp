@@ -29,7 +29,8 @@ std::u16string RegexReplace(const std::u16string& source, const std::u16string& 
                             const std::u16string& replacement) {
     if (g_pendingMessages) g_pendingMessages();
     std::u16string out;
-    return regex::ReplaceAll(source, pattern, replacement, &out) ? out : source;
+    if (!regex::ReplaceAll(source, pattern, replacement, &out)) return source;
+    return out;
 }
 
 bool RegexTest(const std::u16string& pattern, const std::u16string& text) {
