@@ -61,10 +61,15 @@ struct Program {
     std::vector<Inst> insts;
     std::vector<Set> sets;
     std::string prefix;  // lower-case literal every match starts with
-    char required = 0;   // a (lower-case) unit every match holds, 0 when none
+    // Lower-case literals every match holds past its prefix: a text
+    // without one of them after a start cannot match from there.
+    std::vector<std::string> required;
     int groupCount = 0;
 };
 std::optional<Program> Compile(std::u16string_view pattern);
+// The same from a few recently compiled patterns kept per thread; null for
+// a pattern that does not compile.
+std::shared_ptr<const Program> CompileCached(std::u16string_view pattern);
 
 // A read-only run of units.
 template <class Unit>
@@ -96,10 +101,35 @@ private:
 template <class Unit>
 bool Test(const Program& p, Units<Unit> text);
 
-// The first position at or after `from` where the prefix may start, or
-// kNoPart (regex_vm.cpp; the DFA shares it).
+// The first position at or after `from` where the lower-case literal starts
+// in either case, `from` itself for an empty one, or kNoPart
+// (regex_vm.cpp; the DFA shares it).
 template <class Unit>
-size_t NextCandidate(const Program& p, Units<Unit> text, size_t from);
+size_t FindLiteral(std::string_view literal, Units<Unit> text, size_t from);
+
+// Whether every required literal still occurs at or after a start; starts
+// must come in increasing order, so each literal's scan goes over the text
+// once in all.
+template <class Unit>
+class RequiredAhead {
+public:
+    RequiredAhead(const Program& p, Units<Unit> t) : p_(p), t_(t), next_(p.required.size(), kUnknown) {}
+    bool operator()(size_t pos) {
+        for (size_t i = 0; i < next_.size(); ++i) {
+            if (next_[i] == kNoPart) return false;
+            if (next_[i] != kUnknown && next_[i] >= pos) continue;
+            next_[i] = FindLiteral(p_.required[i], t_, pos);
+            if (next_[i] == kNoPart) return false;
+        }
+        return true;
+    }
+
+private:
+    static constexpr size_t kUnknown = kNoPart - 1;
+    const Program& p_;
+    Units<Unit> t_;
+    std::vector<size_t> next_;
+};
 
 // A text edited in place by replacements, in a buffer of its own that grows
 // only when a replacement needs the room. It may start at `offset` units
@@ -136,5 +166,9 @@ private:
 // four or a unit from 0x80 up.
 template <class Unit>
 bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16string_view replacement);
+// The same on a text left as it is: true with the result in *out only when
+// something changed.
+bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16string_view replacement,
+                std::u16string* out);
 
 }  // namespace regex

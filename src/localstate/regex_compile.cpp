@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "localstate/regex.h"
 
 namespace regex {
@@ -18,8 +20,6 @@ char SingleChar(const Set& s) {
     return 0;
 }
 
-bool IsWordChar(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'; }
-
 }  // namespace
 
 std::optional<Program> Compile(std::u16string_view pattern) {
@@ -31,7 +31,7 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     auto here = [&p] { return static_cast<int32_t>(p.insts.size()); };
     p.insts.push_back({Op::Save, 0, 0});
     bool inPrefix = true;
-    std::string required;
+    std::vector<std::string> runs(1);  // literal runs; groups' edges do not break one
     for (const Item& it : *items) {
         if (it.kind != Item::Unit) {
             p.insts.push_back({Op::Save, 2 * it.group + (it.kind == Item::Close), 0});
@@ -42,7 +42,8 @@ std::optional<Program> Compile(std::u16string_view pattern) {
         const char single = SingleChar(it.set);
         inPrefix = inPrefix && single && it.min == 1 && it.max == 1;
         if (inPrefix) p.prefix += single;
-        if (single && it.min == 1) required += single;
+        if (single && it.min == 1 && it.max == 1 && !inPrefix) runs.back() += single;
+        else if (!runs.back().empty()) runs.emplace_back();
         // A split lists the branch it prefers first: the body when greedy.
         auto split = [&](int32_t at, int32_t body, int32_t out) {
             p.insts[static_cast<size_t>(at)] = {Op::Split, it.greedy ? body : out, it.greedy ? out : body};
@@ -69,12 +70,33 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     }
     p.insts.push_back({Op::Save, 1, 0});
     p.insts.push_back({Op::Match, 0, 0});
-    // A text without this unit cannot match, so a search can give up at
-    // once. Punctuation is rarer than letters in the texts this serves.
-    for (auto it = required.rbegin(); it != required.rend() && !p.required; ++it)
-        if (!IsWordChar(*it)) p.required = *it;
-    if (!p.required && !required.empty()) p.required = required.back();
+    // Longest first: a long literal is rarely there by chance, and a text
+    // that lacks one ends the search at once.
+    std::stable_sort(runs.begin(), runs.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (std::string& r : runs)
+        if (!r.empty() && std::find(p.required.begin(), p.required.end(), r) == p.required.end())
+            p.required.push_back(std::move(r));
     return p;
+}
+
+std::shared_ptr<const Program> CompileCached(std::u16string_view pattern) {
+    // The rules use a handful of patterns over and over; a compile costs
+    // more than a search of a small file.
+    struct Entry {
+        std::u16string pattern;
+        std::shared_ptr<const Program> program;
+    };
+    static thread_local Entry cache[8];
+    static thread_local size_t nextVictim = 0;
+    for (const Entry& e : cache)
+        if (e.program && e.pattern == pattern) return e.program;
+    std::optional<Program> p = Compile(pattern);
+    if (!p) return nullptr;
+    Entry& e = cache[nextVictim++ % 8];
+    e.pattern.assign(pattern.begin(), pattern.end());
+    e.program = std::make_shared<const Program>(std::move(*p));
+    return e.program;
 }
 
 }  // namespace regex

@@ -15,26 +15,19 @@ class Dfa {
 public:
     enum : int { kUnknown = -1, kGaveUp = -2 };
 
-    Dfa(const Program& p, Units<Unit> t) : p_(p), t_(t), seen_(p.insts.size(), 0) {
+    Dfa(const Program& p, Units<Unit> t) : p_(p), t_(t), requiredAhead_(p, t), seen_(p.insts.size(), 0) {
         Intern({});  // state 0: nothing alive
-        if (p.required) {
-            // A text without the required unit cannot match.
-            Program probe;
-            probe.prefix = std::string(1, p.required);
-            hasRequired_ = NextCandidate(probe, t, 0) != kNoPart;
-        }
     }
 
     // 1 match, 0 none, kGaveUp when the states grew too many.
     int Run() {
-        if (!hasRequired_) return 0;
         const size_t len = t_.size;
         int s = 0;
         size_t pos = 0;
         for (;;) {
             if (s == 0) {
-                pos = NextCandidate(p_, t_, pos);
-                if (pos == kNoPart) return 0;
+                pos = FindLiteral(p_.prefix, t_, pos);
+                if (pos == kNoPart || !requiredAhead_(pos)) return 0;
             }
             if (IsCandidate(pos)) {
                 if (states_[static_cast<size_t>(s)].withStart == kUnknown) {
@@ -59,7 +52,7 @@ public:
             s = next;
             while (s != 0 && !p_.prefix.empty() && pos < len && !states_[static_cast<size_t>(s)].match) {
                 const uint32_t v = std::min<uint32_t>(t_[pos], 128);
-                if (Fold(v) == first_) break;
+                if (Fold(v) == first_ && IsCandidate(pos)) break;
                 const int n = states_[static_cast<size_t>(s)].next[v];
                 if (n < 0) break;
                 s = n;
@@ -142,7 +135,7 @@ private:
     const Program& p_;
     Units<Unit> t_;
     uint32_t first_ = p_.prefix.empty() ? 0x100 : static_cast<uint8_t>(p_.prefix[0]);
-    bool hasRequired_ = true;
+    RequiredAhead<Unit> requiredAhead_;
     std::vector<State> states_;
     std::map<std::vector<int32_t>, int> ids_;
     std::vector<uint32_t> seen_;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 
 #include "localstate/regex.h"
 
@@ -84,36 +85,115 @@ void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Uni
     size_ = grown;
 }
 
+namespace {
+
+// Every match of a replace-all, found on the text as it is: per match its
+// start and end, then where each group the replacement names lies.
 template <class Unit>
-bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16string_view replacement) {
-    const std::optional<Program> p = Compile(pattern);
+struct Matches {
     std::vector<Piece> pieces;
-    if (!p || !ParseReplacement(replacement, p->groupCount, &pieces)) return false;
-    const Units<Unit> t = text.View();
-    Searcher<Unit> searcher(*p, t);
-    std::vector<typename EditText<Unit>::Edit> edits;
-    std::vector<Unit> inserted;
+    std::vector<size_t> spans;
+    size_t stride = 2, outSize = 0;
     bool changed = false;
-    Groups g;
-    for (size_t from = 0; from <= t.size && searcher.Search(from, &g);) {
-        const size_t made = inserted.size();
+
+    const size_t* Span(size_t k) const { return &spans[k * stride]; }
+    size_t Count() const { return spans.size() / stride; }
+
+    template <class Out>
+    Out Emit(const size_t* span, const Unit* t, Out d) const {
+        const size_t* g = span + 2;
         for (const Piece& piece : pieces) {
             if (piece.group < 0) {
-                inserted.insert(inserted.end(), piece.text.begin(), piece.text.end());
+                d = std::copy(piece.text.begin(), piece.text.end(), d);
             } else {
-                const size_t s = g[2 * static_cast<size_t>(piece.group)], e = g[2 * static_cast<size_t>(piece.group) + 1];
-                if (s != kNoPart && e != kNoPart) inserted.insert(inserted.end(), t.data + s, t.data + e);
+                if (g[0] != kNoPart && g[1] != kNoPart) d = std::copy(t + g[0], t + g[1], d);
+                g += 2;
             }
         }
-        const size_t length = inserted.size() - made;
-        changed = changed || length != g[1] - g[0] ||
-                  !std::equal(inserted.begin() + static_cast<std::ptrdiff_t>(made), inserted.end(), t.data + g[0]);
-        edits.push_back({g[0], g[1], made, length});
-        // After an empty match the search moves on by one unit.
-        from = g[1] > g[0] ? g[1] : g[1] + 1;
+        return d;
     }
-    if (changed) text.Apply(edits, inserted);
-    return changed;
+
+    // False for a pattern that does not compile or a replacement refused.
+    bool Find(std::u16string_view pattern, std::u16string_view replacement, Units<Unit> t) {
+        const std::shared_ptr<const Program> p = CompileCached(pattern);
+        if (!p || !ParseReplacement(replacement, p->groupCount, &pieces)) return false;
+        for (const Piece& piece : pieces) stride += piece.group < 0 ? 0 : 2;
+        Searcher<Unit> searcher(*p, t);
+        Groups g;
+        for (size_t from = 0; from <= t.size && searcher.Search(from, &g);) {
+            const size_t at = spans.size();
+            spans.push_back(g[0]);
+            spans.push_back(g[1]);
+            size_t length = 0;
+            bool same = true;
+            size_t cursor = g[0];
+            auto compare = [&](const auto* b, size_t n) {
+                length += n;
+                if (!same || cursor + n > g[1]) {
+                    same = false;
+                    return;
+                }
+                for (size_t i = 0; i < n && same; ++i) same = static_cast<uint32_t>(b[i]) == t[cursor + i];
+                cursor += n;
+            };
+            for (const Piece& piece : pieces) {
+                if (piece.group < 0) {
+                    compare(piece.text.data(), piece.text.size());
+                    continue;
+                }
+                size_t gs = g[2 * static_cast<size_t>(piece.group)], ge = g[2 * static_cast<size_t>(piece.group) + 1];
+                if (gs == kNoPart || ge == kNoPart) gs = ge = kNoPart;
+                spans.push_back(gs);
+                spans.push_back(ge);
+                if (gs != kNoPart) compare(t.data + gs, ge - gs);
+            }
+            changed = changed || !same || cursor != g[1];
+            outSize += length - (spans[at + 1] - spans[at]);
+            // After an empty match the search moves on by one unit.
+            from = g[1] > g[0] ? g[1] : g[1] + 1;
+        }
+        outSize += t.size;
+        return true;
+    }
+};
+
+}  // namespace
+
+template <class Unit>
+bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16string_view replacement) {
+    const Units<Unit> t = text.View();
+    Matches<Unit> m;
+    if (!m.Find(pattern, replacement, t) || !m.changed) return false;
+    std::vector<typename EditText<Unit>::Edit> edits;
+    std::vector<Unit> inserted;
+    edits.reserve(m.Count());
+    for (size_t k = 0; k < m.Count(); ++k) {
+        const size_t* span = m.Span(k);
+        const size_t made = inserted.size();
+        m.Emit(span, t.data, std::back_inserter(inserted));
+        edits.push_back({span[0], span[1], made, inserted.size() - made});
+    }
+    text.Apply(edits, inserted);
+    return true;
+}
+
+bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16string_view replacement,
+                std::u16string* out) {
+    const Units<char16_t> t{text.data(), text.size()};
+    Matches<char16_t> m;
+    if (!m.Find(pattern, replacement, t) || !m.changed) return false;
+    out->clear();
+    out->reserve(m.outSize);
+    auto d = std::back_inserter(*out);
+    size_t from = 0;
+    for (size_t k = 0; k < m.Count(); ++k) {
+        const size_t* span = m.Span(k);
+        out->append(text.data() + from, span[0] - from);
+        m.Emit(span, t.data, d);
+        from = span[1];
+    }
+    out->append(text.data() + from, text.size() - from);
+    return true;
 }
 
 template class EditText<uint8_t>;

@@ -65,33 +65,10 @@ size_t FindProbes(const Unit* d, size_t pos, size_t last, const Probe* probes, s
     return last + 1;
 }
 
-// The last position holding the unit (either case), or kNoPart.
-template <class Unit>
-size_t FindLast(Units<Unit> t, char unit) {
-    const Probe probe{0, static_cast<uint8_t>(unit), IsLetter(unit) ? 0x20u : 0u};
-    size_t end = t.size;
-#ifdef DZD_REGEX_SSE2
-    constexpr size_t kLanes = 16 / sizeof(Unit);
-    while (end >= kLanes) {
-        const int bits = LaneBits<Unit>(Equal(t.data + end - kLanes, probe));
-        if (bits) {
-            int i = static_cast<int>(kLanes) - 1;
-            while (!((bits >> i) & 1)) --i;
-            return end - kLanes + static_cast<size_t>(i);
-        }
-        end -= kLanes;
-    }
-#endif
-    while (end > 0)
-        if ((t[--end] | probe.orMask) == probe.want) return end;
-    return kNoPart;
-}
-
 }  // namespace
 
 template <class Unit>
-size_t NextCandidate(const Program& p, Units<Unit> t, size_t pos) {
-    const std::string& pre = p.prefix;
+size_t FindLiteral(std::string_view pre, Units<Unit> t, size_t pos) {
     if (pre.empty()) return pos <= t.size ? pos : kNoPart;
     if (t.size < pre.size() || pos > t.size - pre.size()) return kNoPart;
     const size_t last = t.size - pre.size();
@@ -117,9 +94,23 @@ size_t NextCandidate(const Program& p, Units<Unit> t, size_t pos) {
 template <class Unit>
 struct Searcher<Unit>::Impl {
     Impl(const Program& prog, Units<Unit> text)
-        : p(prog), t(text), slots(2 * static_cast<size_t>(prog.groupCount + 1)), scratch(slots) {
+        : p(prog), t(text), slots(2 * static_cast<size_t>(prog.groupCount + 1)), scratch(slots), requiredAhead(prog, text) {
         for (List* l : {&a, &b}) l->mark.assign(p.insts.size(), 0);
-        if (p.required) lastRequired = FindLast(t, p.required);
+        // A set's successor when reaching it passes no split: a thread
+        // that consumes one unit there and is refused the next leaves no
+        // trace.
+        follow.assign(p.insts.size(), -1);
+        for (size_t pc = 0; pc < p.insts.size(); ++pc) {
+            if (p.insts[pc].op != Op::Set) continue;
+            int32_t next = static_cast<int32_t>(pc) + 1;
+            for (size_t hops = 0; hops < p.insts.size(); ++hops) {
+                const Inst& in = p.insts[static_cast<size_t>(next)];
+                if (in.op == Op::Save) ++next;
+                else if (in.op == Op::Jmp) next = in.x;
+                else break;
+            }
+            if (p.insts[static_cast<size_t>(next)].op == Op::Set) follow[pc] = next;
+        }
     }
 
     struct List {
@@ -135,7 +126,6 @@ struct Searcher<Unit>::Impl {
         size_t old;
     };
 
-    bool RequiredAhead(size_t pos) const { return !p.required || (lastRequired != kNoPart && pos <= lastRequired); }
     bool Consumes(int32_t pc, uint32_t u) const {
         const Inst& in = p.insts[static_cast<size_t>(pc)];
         return in.op == Op::Set && p.sets[static_cast<size_t>(in.x)].Has(u);
@@ -167,11 +157,11 @@ struct Searcher<Unit>::Impl {
             bool started = false;
             if (!matched) {
                 if (clist->count == 0) {
-                    pos = NextCandidate(p, t, pos);
-                    if (pos == kNoPart || !RequiredAhead(pos)) return false;
+                    pos = FindLiteral(p.prefix, t, pos);
+                    if (pos == kNoPart || !requiredAhead(pos)) return false;
                     Clear(clist);
                 }
-                if (RequiredAhead(pos) && IsCandidate(pos)) {
+                if (IsCandidate(pos) && requiredAhead(pos)) {
                     std::fill(scratch.begin(), scratch.end(), kNoPart);
                     AddThread(clist, 0, pos);
                     started = true;
@@ -280,15 +270,31 @@ struct Searcher<Unit>::Impl {
                 if (Consumes(l.pcs[i], u) != (consumed[i] != 0)) return false;
             return true;
         };
+        // Or a thread that refused takes this unit but not the next, as a
+        // literal's first unit does where the literal is not.
+        auto passing = [&](size_t at) {
+            const uint32_t u = t[at];
+            if (!matched && MayStart(u) && IsCandidate(at)) return false;
+            for (size_t i = 0; i < l.count; ++i) {
+                const int32_t pc = l.pcs[i];
+                if (Consumes(pc, u) == (consumed[i] != 0)) continue;
+                const int32_t next = follow[static_cast<size_t>(pc)];
+                if (consumed[i] || at + 1 >= t.size || next < 0 || Consumes(next, t[at + 1])) return false;
+            }
+            return true;
+        };
         // Short runs are common; a table pays off only for long ones.
         const size_t probe = std::min(t.size, q + 32);
-        while (q < probe && same(t[q])) ++q;
+        while (q < probe && passing(q)) ++q;
         if (q < probe || q >= t.size) return q;
         // Every unit from 0x80 up is the same to a pattern: one row for all.
         bool table[129];
         for (uint32_t u = 0; u < 129; ++u) table[u] = same(u);
-        while (q < t.size && table[std::min<uint32_t>(t[q], 128)]) ++q;
-        return q;
+        for (;;) {
+            while (q < t.size && table[std::min<uint32_t>(t[q], 128)]) ++q;
+            if (q >= t.size || !passing(q)) return q;
+            ++q;
+        }
     }
 
     const Program& p;
@@ -297,9 +303,10 @@ struct Searcher<Unit>::Impl {
     std::vector<size_t> scratch, best;
     std::vector<char> consumed;
     std::vector<Frame> stack;
+    std::vector<int32_t> follow;
     List a, b;
     bool sawSave = false;
-    size_t lastRequired = kNoPart;
+    RequiredAhead<Unit> requiredAhead;
 };
 
 template <class Unit>
@@ -313,7 +320,7 @@ bool Searcher<Unit>::Search(size_t from, Groups* groups) {
 
 template class Searcher<uint8_t>;
 template class Searcher<char16_t>;
-template size_t NextCandidate(const Program&, Units<uint8_t>, size_t);
-template size_t NextCandidate(const Program&, Units<char16_t>, size_t);
+template size_t FindLiteral(std::string_view, Units<uint8_t>, size_t);
+template size_t FindLiteral(std::string_view, Units<char16_t>, size_t);
 
 }  // namespace regex
