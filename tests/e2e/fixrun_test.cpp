@@ -7,21 +7,87 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
-#include "../support/program.h"
 #include "../support/testfs.h"
+#include "dialog/lang.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testprog::PressKey;
-using testprog::Process;
 
-const std::wstring kDone = L"\u4fee\u590d\u5b8c\u6210\uff01";  // 修复完成！
-const std::wstring kFail =  // 部分设置未能修复，请关闭浏览器后重试。
-    L"\u90e8\u5206\u8bbe\u7f6e\u672a\u80fd\u4fee\u590d\uff0c\u8bf7\u5173\u95ed\u6d4f\u89c8\u5668\u540e\u91cd\u8bd5\u3002";
+// A build output named by an environment variable holding its Unix path;
+// Wine maps / to drive Z:.
+fs::path FromEnvironment(const char* variable) {
+    const char* unixPath = std::getenv(variable);
+    return unixPath ? fs::path(std::string("Z:") + unixPath).make_preferred() : fs::path();
+}
+
+// A program started for the test, ended with it at the latest.
+struct Process {
+    PROCESS_INFORMATION pi = {};
+    Process(const fs::path& exe, const std::wstring& args) {
+        std::wstring cmd = L"\"" + exe.wstring() + L"\" " + args;
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, exe.parent_path().c_str(), &si, &pi);
+    }
+    ~Process() { TerminateProcess(pi.hProcess, 1), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
+    Process(const Process&) = delete;
+    DWORD Id() const { return pi.dwProcessId; }
+    // The exit code, or STILL_ACTIVE when it did not end in time.
+    DWORD WaitForExit(DWORD ms) const {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+        return code;
+    }
+};
+
+std::wstring WindowText(HWND hwnd) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(hwnd, buf, 1024);
+    return buf;
+}
+
+// A visible top-level window of the process (of that class, if given),
+// waited for up to `ms`.
+HWND WaitForWindow(DWORD pid, const std::wstring& className = L"", DWORD ms = 15000) {
+    for (DWORD waited = 0;; waited += 50, Sleep(50)) {
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            wchar_t cls[256] = {};
+            GetWindowThreadProcessId(w, &owner);
+            GetClassNameW(w, cls, 256);
+            if (owner == pid && IsWindowVisible(w) && (className.empty() || className == cls)) return w;
+        }
+        if (waited >= ms) return nullptr;
+    }
+}
+
+// The control that has the keyboard in the window's thread.
+HWND FocusOf(HWND window) {
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof gti;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gti);
+    return gti.hwndFocus;
+}
+
+// A key press where the keyboard delivers it: to the focused control, once
+// the focus is on the window (given up after two seconds).
+void PressKey(HWND window, WORD vk) {
+    for (int i = 0; i < 40; ++i, Sleep(50)) {
+        const HWND focus = FocusOf(window);
+        if (focus != window && !IsChild(window, focus)) continue;
+        const LPARAM lp = 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16);
+        PostMessageW(focus, WM_KEYDOWN, vk, lp);
+        PostMessageW(focus, WM_KEYUP, vk, lp | (3u << 30));
+        return;
+    }
+}
+
 const std::wstring kFound = L"\u6587\u4ef6\u5b58\u5728\uff1a";    // 文件存在：
 const std::wstring kMissing = L"\u672a\u627e\u5230\u6587\u4ef6:";  // 未找到文件:
 const std::wstring kClosed = L"Browser windows closed: ";
@@ -63,11 +129,14 @@ std::vector<std::wstring> LogMessages(const fs::path& folder) {
 class FixRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::copy_file(testprog::FromEnvironment("DZD_EXE"), exe);
+        fs::copy_file(FromEnvironment("DZD_EXE"), exe);
+        SetLanguage(0);  // the texts the dialog loads; their spelling is checked on its own
+        done.assign(DoneText.begin(), DoneText.end());
+        fail.assign(FailText.begin(), FailText.end());
         // The browsers are told by their image name; a program on the same
         // engine has its own.
         for (const char* name : {"Chrome.exe", "msedge.exe", "code.exe"})
-            fs::copy_file(testprog::FromEnvironment("DZD_FAKE_BROWSER"), dir.path() / name);
+            fs::copy_file(FromEnvironment("DZD_FAKE_BROWSER"), dir.path() / name);
         wchar_t buf[MAX_PATH] = {};
         SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf);
         appData = buf;
@@ -84,11 +153,11 @@ protected:
     }
     // The box that ends a run, once it is up: its text, and whether it warns.
     static std::pair<std::wstring, bool> Box(const Process& app, DWORD ms, HWND* box) {
-        *box = testprog::WaitForWindow(app.Id(), L"#32770", ms);
-        std::pair<std::wstring, bool> content{testprog::WindowText(GetDlgItem(*box, 0xFFFF)), false};
+        *box = WaitForWindow(app.Id(), L"#32770", ms);
+        std::pair<std::wstring, bool> content{WindowText(GetDlgItem(*box, 0xFFFF)), false};
         for (HWND c = GetWindow(*box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
             content.second |= (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && SendMessageW(c, STM_GETICON, 0, 0);
-        EXPECT_TRUE(!*box || testprog::WindowText(*box) == L"Quillpad Chrome/Edge Fix");
+        EXPECT_TRUE(!*box || WindowText(*box) == L"Quillpad Chrome/Edge Fix");
         return content;
     }
     // Presses OK on each copy and waits for each one's box. Every log line of
@@ -97,7 +166,7 @@ protected:
         std::vector<std::pair<std::wstring, bool>> boxes;
         // Only one has the keyboard; the others' cmdOk gets a click.
         for (const auto& app : apps)
-            PostMessageW(FindWindowExW(testprog::WaitForWindow(app->Id()), nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
+            PostMessageW(FindWindowExW(WaitForWindow(app->Id()), nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
         HWND box = nullptr;
         for (const auto& app : apps) boxes.push_back(Box(*app, 30000, &box));
         return boxes;
@@ -105,7 +174,7 @@ protected:
 
     testfs::TempDir dir;
     fs::path exe = dir.path() / "DivezavuDizuzuDud.exe";
-    std::wstring appData;
+    std::wstring appData, done, fail;
     fs::path chrome, edge;
 };
 
@@ -113,13 +182,13 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     testfs::WriteBytes(chrome, kChromeBefore);
     testfs::WriteBytes(edge, kEdgeBefore);
     Process other(dir.path() / "code.exe", L"");
-    const HWND otherWindow = testprog::WaitForWindow(other.Id(), L"Chrome_WidgetWin_1");
+    const HWND otherWindow = WaitForWindow(other.Id(), L"Chrome_WidgetWin_1");
     // The browser holds both files' contents and writes them back when it
     // exits, as the real one does.
     Process browser(dir.path() / "Chrome.exe", L"\"" + chrome.wstring() + L"\" \"" + edge.wstring() + L"\"");
-    ASSERT_TRUE(testprog::WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
+    ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
     Process app(exe, L"vezoverove://log=yes/");
-    const HWND dialog = testprog::WaitForWindow(app.Id());
+    const HWND dialog = WaitForWindow(app.Id());
     ASSERT_TRUE(dialog && otherWindow);
 
     // Enter held down: the keyboard repeats it all through the run.
@@ -128,7 +197,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     for (DWORD start = GetTickCount(); !box && GetTickCount() - start < 30000; shown = Box(app, 0, &box))
         PressKey(dialog, VK_RETURN), Sleep(50);
     ASSERT_TRUE(box) << "no completion box";
-    EXPECT_EQ(shown, std::make_pair(kDone, false));
+    EXPECT_EQ(shown, std::make_pair(done, false));
     EXPECT_EQ(browser.WaitForExit(0), 0u) << "the browser was gone before the files were repaired";
     EXPECT_TRUE(IsWindow(otherWindow));
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
@@ -137,7 +206,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
     // The focus is back on cmdOk: Enter starts a second run.
     PressKey(dialog, VK_RETURN);
-    EXPECT_EQ(Box(app, 15000, &box), std::make_pair(kDone, false));
+    EXPECT_EQ(Box(app, 15000, &box), std::make_pair(done, false));
     const std::vector<std::wstring> expected = {
         L"Command: log=yes",
         kClosed + L"2; not answering: 0; other programs left open: 1; processes waited for: 1; still running: 0",
@@ -168,13 +237,13 @@ TEST_F(FixRun, WarnsWhenSomethingCouldNotBeRepaired) {
         std::vector<std::wstring> logEnd;  // in this order, the last one ending the log
     };
     const Case cases[] = {
-        {"a browser window that never answers", true, false, false, "", "", {kFail, true},
+        {"a browser window that never answers", true, false, false, "", "", {fail, true},
          {kClosed + L"0; not answering: 1; other programs left open: 0; processes waited for: 1; still running: 1",
           L"LocalAppDataPath: " + appData, kMissing + chrome.wstring(), kMissing + edge.wstring()}},
-        {"a read-only file and a locked one", false, true, true, kChromeBefore, kEdgeBefore, {kFail, true},
+        {"a read-only file and a locked one", false, true, true, kChromeBefore, kEdgeBefore, {fail, true},
          {L"browser: add2 block-insecure-private-network-requests@2", L"Loal Stage: changed, not saved (error 5)",
           L"Cannot read file (error 32): " + edge.wstring()}},
-        {"a missing file", false, false, false, kChromeAfter, "", {kDone, false}, {kMissing + edge.wstring()}},
+        {"a missing file", false, false, false, kChromeAfter, "", {done, false}, {kMissing + edge.wstring()}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,7 +254,7 @@ TEST_F(FixRun, WarnsWhenSomethingCouldNotBeRepaired) {
         const HANDLE lock = CreateFileW(edge.c_str(), GENERIC_READ, c.lockedEdge ? 0 : 7, nullptr, OPEN_EXISTING, 0, nullptr);
         std::unique_ptr<Process> hung;
         if (c.hungBrowser) hung = std::make_unique<Process>(dir.path() / "msedge.exe", L"--hang");
-        ASSERT_TRUE(!hung || testprog::WaitForWindow(hung->Id(), L"Chrome_WidgetWin_1"));
+        ASSERT_TRUE(!hung || WaitForWindow(hung->Id(), L"Chrome_WidgetWin_1"));
         std::vector<std::unique_ptr<Process>> apps;
         apps.push_back(std::make_unique<Process>(exe, L"vezoverove://log=yes/"));
         EXPECT_EQ(RunEach(apps).at(0), c.box);
@@ -215,9 +284,9 @@ TEST_F(FixRun, ClosingTheDialogDuringARunEndsTheProcessAfterIt) {
     testfs::WriteBytes(chrome, kChromeBefore);
     // The browser's exit after its windows have closed keeps the run waiting.
     Process browser(dir.path() / "Chrome.exe", L"\"" + chrome.wstring() + L"\"");
-    ASSERT_TRUE(testprog::WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
+    ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
     Process app(exe, L"");
-    const HWND dialog = testprog::WaitForWindow(app.Id());
+    const HWND dialog = WaitForWindow(app.Id());
     PressKey(dialog, VK_RETURN);
     Sleep(200);
     PostMessageW(GetWindow(GetWindow(dialog, GW_CHILD), GW_HWNDLAST), BM_CLICK, 0, 0);  // cmdCancel
@@ -231,7 +300,7 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAlone) {
     const auto run = [this](const std::wstring& args) {
         Process p(exe, args);
         for (int i = 0; i < 1000 && p.WaitForExit(10) == STILL_ACTIVE; ++i)
-            EXPECT_EQ(testprog::WaitForWindow(p.Id(), L"", 0), nullptr) << "a window appeared";
+            EXPECT_EQ(WaitForWindow(p.Id(), L"", 0), nullptr) << "a window appeared";
         return p.WaitForExit(0);
     };
     testfs::WriteBytes(chrome, kChromeBefore);
@@ -259,6 +328,43 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAlone) {
     EXPECT_EQ(run(L"vezoverove://silent=YES/"), 1u);
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
     EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
+}
+
+// The dialog worked from the keyboard, the way a user would: what it shows,
+// where Tab, Escape, space and Enter lead.
+TEST_F(FixRun, DialogFromTheKeyboard) {
+    Process app(exe, L"");
+    const HWND dialog = WaitForWindow(app.Id());
+    ASSERT_TRUE(dialog);
+    std::vector<HWND> c;  // lblMsg, cmdOk, cmdCancel
+    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) c.push_back(w);
+    ASSERT_EQ(c.size(), 3u);
+    std::vector<std::u16string> texts;
+    for (HWND w : {dialog, c[0], c[1], c[2]}) {
+        const std::wstring t = WindowText(w);
+        texts.emplace_back(t.begin(), t.end());
+    }
+    EXPECT_EQ(texts, (std::vector<std::u16string>{TitleText, PromptText, OkText, CancelText}));
+    const auto focusBecomes = [dialog](HWND want) {
+        for (int i = 0; i < 60 && FocusOf(dialog) != want; ++i) Sleep(50);
+        return FocusOf(dialog) == want;
+    };
+    ASSERT_TRUE(focusBecomes(c[1]));
+    PressKey(dialog, VK_ESCAPE);  // changes nothing
+    PressKey(dialog, VK_TAB);
+    ASSERT_TRUE(focusBecomes(c[2]));
+    PressKey(dialog, VK_TAB);  // past the label
+    ASSERT_TRUE(focusBecomes(c[1]));
+    PressKey(dialog, VK_SPACE);
+    const HWND box = WaitForWindow(app.Id(), L"#32770");
+    ASSERT_TRUE(box) << "space on cmdOk runs the fix";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+    PressKey(box, VK_RETURN);
+    ASSERT_TRUE(focusBecomes(c[1]));
+    PressKey(dialog, VK_TAB);
+    ASSERT_TRUE(focusBecomes(c[2]));
+    PressKey(dialog, VK_RETURN);
+    EXPECT_EQ(app.WaitForExit(10000), 0u);
 }
 
 }  // namespace
