@@ -75,6 +75,11 @@ HWND FocusOf(HWND window) {
     return gti.hwndFocus;
 }
 
+bool FocusBecomes(HWND dialog, HWND want) {
+    for (int i = 0; i < 60 && FocusOf(dialog) != want; ++i) Sleep(50);
+    return FocusOf(dialog) == want;
+}
+
 // A key press where the keyboard delivers it: to the focused control, once
 // the focus is on the window (given up after two seconds).
 void PressKey(HWND window, WORD vk) {
@@ -190,6 +195,22 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     Process app(exe, L"vezoverove://log=yes/");
     const HWND dialog = WaitForWindow(app.Id());
     ASSERT_TRUE(dialog && otherWindow);
+    // What the dialog shows, and where the keyboard leads: Escape does nothing.
+    std::vector<HWND> c;  // lblMsg, cmdOk, cmdCancel
+    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) c.push_back(w);
+    ASSERT_EQ(c.size(), 3u);
+    std::vector<std::u16string> texts;
+    for (HWND w : {dialog, c[0], c[1], c[2]}) {
+        const std::wstring t = WindowText(w);
+        texts.emplace_back(t.begin(), t.end());
+    }
+    EXPECT_EQ(texts, (std::vector<std::u16string>{TitleText, PromptText, OkText, CancelText}));
+    ASSERT_TRUE(FocusBecomes(dialog, c[1]));
+    PressKey(dialog, VK_ESCAPE);
+    PressKey(dialog, VK_TAB);
+    ASSERT_TRUE(FocusBecomes(dialog, c[2]));
+    PressKey(dialog, VK_TAB);  // past the label
+    ASSERT_TRUE(FocusBecomes(dialog, c[1]));
 
     // Enter held down: the keyboard repeats it all through the run.
     HWND box = nullptr;
@@ -198,15 +219,22 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
         PressKey(dialog, VK_RETURN), Sleep(50);
     ASSERT_TRUE(box) << "no completion box";
     EXPECT_EQ(shown, std::make_pair(done, false));
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
     EXPECT_EQ(browser.WaitForExit(0), 0u) << "the browser was gone before the files were repaired";
     EXPECT_TRUE(IsWindow(otherWindow));
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
     PressKey(box, VK_RETURN);
     for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
-    // The focus is back on cmdOk: Enter starts a second run.
-    PressKey(dialog, VK_RETURN);
+    // The focus is back on cmdOk: space starts a second run.
+    PressKey(dialog, VK_SPACE);
     EXPECT_EQ(Box(app, 15000, &box), std::make_pair(done, false));
+    PressKey(box, VK_RETURN);
+    for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
+    PressKey(dialog, VK_TAB);
+    ASSERT_TRUE(FocusBecomes(dialog, c[2]));
+    PressKey(dialog, VK_RETURN);  // on cmdCancel: the program ends
+    EXPECT_EQ(app.WaitForExit(10000), 0u);
     const std::vector<std::wstring> expected = {
         L"Command: log=yes",
         kClosed + L"2; not answering: 0; other programs left open: 1; processes waited for: 1; still running: 0",
@@ -328,43 +356,6 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAlone) {
     EXPECT_EQ(run(L"vezoverove://silent=YES/"), 1u);
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
     EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
-}
-
-// The dialog worked from the keyboard, the way a user would: what it shows,
-// where Tab, Escape, space and Enter lead.
-TEST_F(FixRun, DialogFromTheKeyboard) {
-    Process app(exe, L"");
-    const HWND dialog = WaitForWindow(app.Id());
-    ASSERT_TRUE(dialog);
-    std::vector<HWND> c;  // lblMsg, cmdOk, cmdCancel
-    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) c.push_back(w);
-    ASSERT_EQ(c.size(), 3u);
-    std::vector<std::u16string> texts;
-    for (HWND w : {dialog, c[0], c[1], c[2]}) {
-        const std::wstring t = WindowText(w);
-        texts.emplace_back(t.begin(), t.end());
-    }
-    EXPECT_EQ(texts, (std::vector<std::u16string>{TitleText, PromptText, OkText, CancelText}));
-    const auto focusBecomes = [dialog](HWND want) {
-        for (int i = 0; i < 60 && FocusOf(dialog) != want; ++i) Sleep(50);
-        return FocusOf(dialog) == want;
-    };
-    ASSERT_TRUE(focusBecomes(c[1]));
-    PressKey(dialog, VK_ESCAPE);  // changes nothing
-    PressKey(dialog, VK_TAB);
-    ASSERT_TRUE(focusBecomes(c[2]));
-    PressKey(dialog, VK_TAB);  // past the label
-    ASSERT_TRUE(focusBecomes(c[1]));
-    PressKey(dialog, VK_SPACE);
-    const HWND box = WaitForWindow(app.Id(), L"#32770");
-    ASSERT_TRUE(box) << "space on cmdOk runs the fix";
-    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
-    PressKey(box, VK_RETURN);
-    ASSERT_TRUE(focusBecomes(c[1]));
-    PressKey(dialog, VK_TAB);
-    ASSERT_TRUE(focusBecomes(c[2]));
-    PressKey(dialog, VK_RETURN);
-    EXPECT_EQ(app.WaitForExit(10000), 0u);
 }
 
 }  // namespace
