@@ -12,16 +12,11 @@ namespace fs = std::filesystem;
 
 inline std::u16string U16(const fs::path& p) { return p.u16string(); }
 
+// A scratch folder of the test's own, removed with everything in it.
 class TempDir {
 public:
-    TempDir() {
-        std::random_device rd;
-        for (int i = 0; i < 100 && path_.empty(); ++i) {
-            fs::path candidate = fs::temp_directory_path() / ("dzd-test-" + std::to_string(rd()));
-            std::error_code ec;
-            if (fs::create_directory(candidate, ec)) path_ = candidate;
-        }
-        if (path_.empty()) throw std::runtime_error("no scratch folder");
+    TempDir() : path_(fs::temp_directory_path() / ("dzd-test-" + std::to_string(std::random_device{}()))) {
+        fs::create_directories(path_);
     }
     ~TempDir() {
         std::error_code ec;
