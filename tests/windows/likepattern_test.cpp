@@ -18,6 +18,7 @@ TEST(MatchesLike, BracketsAndWholeTexts) {
         {u"m", u"[a-z]", true}, {u"M", u"[a-z]", false}, {u"7x", u"[0-9a-f][!0-9]", true},
         {u"*", u"[*]", true}, {u"x", u"[*]", false}, {u"#", u"[#]", true}, {u"[", u"[[]", true},
         {u"a-", u"a[-]", true}, {u"ab", u"a[]b", true},
+        {u"09", u"##", true}, {u"/", u"#", false}, {u":", u"#", false},
         {u"[", u"[", false}, {u"a[bc", u"a[bc", false}, {u"m", u"[z-a]", false},  // malformed: nothing
     };
     for (const Case& c : cases) EXPECT_EQ(MatchesLike(c.text, c.pattern), c.matches) << c.pattern[0];
