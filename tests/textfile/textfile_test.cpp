@@ -50,8 +50,10 @@ TEST_F(TextFile, ReadDetectsAndWriteGivesTheBytesBack) {
         EXPECT_TRUE(WriteTextFile(path, c.text, false, e, encAnsi));
         EXPECT_EQ(testfs::ReadBytes(file), c.written.empty() ? c.bytes : c.written);
     }
-    testfs::WriteBytes(file, "\xC3\xA9x\xC3");  // a sequence cut off by the end is not UTF-8
-    EXPECT_EQ(GetFileEncoding(path), encAnsi);
+    for (const char* notUtf8 : {"\xC3\xA9x\xC3", "\xEF\xBB" "A"}) {  // a sequence cut off by the end; a mark cut short
+        testfs::WriteBytes(file, notUtf8);
+        EXPECT_EQ(GetFileEncoding(path), encAnsi) << notUtf8;
+    }
     // A named encoding other than the detected one keeps the mark as text.
     testfs::WriteBytes(file, "\xEF\xBB\xBFx");
     TextEncoding e = encUtf8;
