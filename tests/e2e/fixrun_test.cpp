@@ -226,7 +226,8 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
     PressKey(box, VK_RETURN);
     for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
-    // The focus is back on cmdOk: space starts a second run.
+    // The focus comes back to cmdOk, where space starts a second run.
+    ASSERT_TRUE(FocusBecomes(dialog, c[1]));
     PressKey(dialog, VK_SPACE);
     EXPECT_EQ(Box(app, 15000, &box), std::make_pair(done, false));
     PressKey(box, VK_RETURN);
