@@ -28,11 +28,6 @@ constexpr ULONGLONG kClosePhaseMs = 4000;
 // ahead, and the user is told it may not last.
 constexpr DWORD kBrowserExitTimeoutMs = 15000;
 
-std::u16string Decimal(size_t n) {
-    const std::string s = std::to_string(n);
-    return std::u16string(s.begin(), s.end());
-}
-
 void AddOnce(std::vector<DWORD>& list, DWORD value) {
     if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
 }
@@ -48,7 +43,7 @@ bool CloseBrowserWindows() {
     const std::vector<std::u16string> browserImages = {u"chrome.exe", u"msedge.exe"};
     const int32_t count = FindWindowLike(list, nullptr, u"*", browserClass, std::nullopt, false);
     std::vector<DWORD> browsers, others, silentThreads;
-    size_t closed = 0, notAnswering = 0;
+    int64_t closed = 0, notAnswering = 0;
     const ULONGLONG closeDeadline = GetTickCount64() + kClosePhaseMs;
     for (int32_t i = 1; i <= count; ++i) {
         const HWND window = list[static_cast<size_t>(i)];
@@ -76,10 +71,9 @@ bool CloseBrowserWindows() {
         ProcessPendingMessages();
     }
     const ExitWait wait = WaitForProcessesToExit(browsers, kBrowserExitTimeoutMs);
-    WriteLog(u"Browser windows closed: " + Decimal(closed) + u"; not answering: " + Decimal(notAnswering) +
-             u"; other programs left open: " + Decimal(others.size()) + u"; processes waited for: " +
-             Decimal(static_cast<size_t>(wait.processes)) + u"; still running: " +
-             Decimal(static_cast<size_t>(wait.stillRunning)));
+    WriteLog(u"Browser windows closed: " + DecimalText(closed) + u"; not answering: " + DecimalText(notAnswering) +
+             u"; other programs left open: " + DecimalText(static_cast<int64_t>(others.size())) + u"; processes waited for: " +
+             DecimalText(wait.processes) + u"; still running: " + DecimalText(wait.stillRunning));
     return wait.stillRunning == 0;
 }
 

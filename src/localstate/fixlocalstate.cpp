@@ -10,15 +10,6 @@
 
 namespace {
 
-std::u16string Number(uint32_t n) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
-        n /= 10;
-    } while (n != 0);
-    return digits;
-}
-
 // What the rules make of a file's bytes. The new content is the file's own
 // bytes wherever no replacement went, so nothing the rules did not write can
 // change, whatever the file holds: bytes its encoding does not allow
@@ -65,10 +56,8 @@ void RunRules(TextFileBytes& file, Repair& r) {
     // An ANSI file with double-byte characters, or one whose units are not
     // its bytes: a copy of its units, written back byte for byte.
     const std::u16string units = TextFileUnits(file);
-    std::unique_ptr<char16_t[]> storage(new char16_t[units.size() + 1]);
-    std::copy(units.begin(), units.end(), storage.get());
     regex::EditText<char16_t>& text = r.wide;
-    text = regex::EditText<char16_t>(std::move(storage), units.size() + 1, 0, units.size());
+    text = regex::EditCopy(units);
     r.changed = ApplyLocalStateRules(text, &r.lines);
     if (!r.changed) return;
     r.encoded.assign(reinterpret_cast<const char*>(file.data()), file.markLength);
@@ -90,7 +79,7 @@ FixOutcome FixLocalState(const std::u16string& path, const std::function<void(co
     TextFileBytes file;
     uint32_t error = 0;
     if (!ReadTextFileBytes(path, file, &error)) {
-        log(u"Cannot read file (error " + Number(error) + u"): " + path);
+        log(u"Cannot read file (error " + DecimalText(error) + u"): " + path);
         return FixOutcome::Unreadable;
     }
     Repair repair;
@@ -104,7 +93,7 @@ FixOutcome FixLocalState(const std::u16string& path, const std::function<void(co
         log(u"Loal Stage: changed and saved");
         return FixOutcome::Saved;
     }
-    log(u"Loal Stage: changed, not saved (error " + Number(error) + u")");
+    log(u"Loal Stage: changed, not saved (error " + DecimalText(error) + u")");
     return FixOutcome::NotSaved;
 }
 

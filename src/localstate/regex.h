@@ -20,6 +20,7 @@
 // in the text and nothing recurses on it. A lazily built DFA answers "is
 // there a match", and a literal the pattern starts with is looked for with
 // SIMD compares before either runs.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -157,6 +158,13 @@ private:
     size_t capacity_ = 0;                  // units of Unit after the offset included
     size_t offset_ = 0, size_ = 0;
 };
+
+// A text of its own holding a copy of `units`.
+inline EditText<char16_t> EditCopy(std::u16string_view units) {
+    std::unique_ptr<char16_t[]> storage(new char16_t[units.size() + 1]);
+    std::copy(units.begin(), units.end(), storage.get());
+    return EditText<char16_t>(std::move(storage), units.size() + 1, 0, units.size());
+}
 
 // Every match of a replace-all replaced in place (regex_replace.cpp): $1..$9
 // name groups, a $ before anything else is itself, except $$ $& $` $'

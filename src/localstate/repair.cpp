@@ -2,9 +2,6 @@
 #include "localstate/regex.h"
 #include "localstate/regexp.h"
 
-#include <algorithm>
-#include <memory>
-
 using namespace localstate_rules;
 
 namespace {
@@ -54,9 +51,7 @@ template bool ApplyLocalStateRules(regex::EditText<uint8_t>&, std::vector<std::u
 template bool ApplyLocalStateRules(regex::EditText<char16_t>&, std::vector<std::u16string>*);
 
 std::u16string RepairLocalStateText(const std::u16string& oldText, std::vector<std::u16string>* logLines) {
-    std::unique_ptr<char16_t[]> storage(new char16_t[oldText.size() + 1]);
-    std::copy(oldText.begin(), oldText.end(), storage.get());
-    regex::EditText<char16_t> text(std::move(storage), oldText.size() + 1, 0, oldText.size());
+    regex::EditText<char16_t> text = regex::EditCopy(oldText);
     const bool changed = ApplyLocalStateRules(text, logLines);
     logLines->push_back(changed ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
     return changed ? std::u16string(text.Data(), text.Size()) : oldText;

@@ -1,14 +1,14 @@
 #include "log/datestamp.h"
 
-namespace {
-
-std::u16string Decimal(int n) {
-    std::string s = std::to_string(n);
+std::u16string DecimalText(int64_t n) {
+    const std::string s = std::to_string(n);
     return std::u16string(s.begin(), s.end());
 }
 
+namespace {
+
 std::u16string TwoDigits(int n) {
-    std::u16string s = Decimal(n);
+    std::u16string s = DecimalText(n);
     return s.size() == 1 ? u"0" + s : s;
 }
 
@@ -16,7 +16,7 @@ std::u16string TwoDigits(int n) {
 
 std::u16string FormatDateStamp(const std::optional<DateTime>& value, int16_t layout) {
     if (!value) return {};
-    const std::u16string y = Decimal(value->year), mo = TwoDigits(value->month), d = TwoDigits(value->day),
+    const std::u16string y = DecimalText(value->year), mo = TwoDigits(value->month), d = TwoDigits(value->day),
                          h = TwoDigits(value->hour), mi = TwoDigits(value->minute), s = TwoDigits(value->second);
     switch (layout) {
     case 1: return y + u"-" + mo + u"-" + d + u" " + h + u":" + mi + u":" + s;

@@ -17,5 +17,8 @@ struct DateTime {
 // 4 "yyyymmdd", 5 "yyyymmddhhnnss"; any other layout, or no date, gives "".
 std::u16string FormatDateStamp(const std::optional<DateTime>& value, int16_t layout);
 
+// A number as decimal digits, as log messages and date stamps write them.
+std::u16string DecimalText(int64_t n);
+
 // The current local date and time.
 DateTime LocalNow();
