@@ -64,6 +64,11 @@ void Generated(Draw draw) {
     const std::u16string pattern = Sequence(draw, 0), replacement = kReplacements[draw(4)];
     std::u16string text;
     for (uint32_t n = draw(40); n > 0; --n) text += u"aAbBzZ\" :{}[]@19\n\xE9\t\v"[draw(20)];
+    // Repeated, so that the block-wise scans and the states' hot loops run
+    // past their first blocks, and a tail with a lone piece of it.
+    const std::u16string piece = text;
+    for (uint32_t n = draw(6); n > 0; --n) text += piece;
+    text += piece.substr(0, draw(8));
     const auto ours = regex::Compile(pattern);
     std::vector<regex::Groups> expected, actual;
     if (!ours || !Pcre2Matches(pattern, text, &expected)) return ours ? void() : std::abort();

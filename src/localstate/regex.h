@@ -104,7 +104,7 @@ bool Test(const Program& p, Units<Unit> text);
 
 // The first position at or after `from` where the lower-case literal starts
 // in either case, `from` itself for an empty one, or kNoPart
-// (regex_vm.cpp; the DFA shares it).
+// (regex_literal.cpp).
 template <class Unit>
 size_t FindLiteral(std::string_view literal, Units<Unit> text, size_t from);
 

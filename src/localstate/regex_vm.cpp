@@ -2,94 +2,12 @@
 
 #include "localstate/regex.h"
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define DZD_REGEX_SSE2 1
-#endif
-
 namespace regex {
 namespace {
 
 inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
-inline bool IsLetter(char c) { return c >= 'a' && c <= 'z'; }
-
-// One unit of the prefix to compare at an offset from a candidate start;
-// OR-ing 0x20 maps a capital onto its small letter and nothing else onto it.
-struct Probe {
-    size_t offset;
-    uint32_t want, orMask;
-};
-
-#ifdef DZD_REGEX_SSE2
-template <class Unit>
-__m128i Equal(const Unit* at, const Probe& p) {
-    __m128i v;
-    std::memcpy(&v, at, sizeof v);
-    if (sizeof(Unit) == 1)
-        return _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(static_cast<char>(p.orMask))),
-                              _mm_set1_epi8(static_cast<char>(p.want)));
-    return _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(static_cast<short>(p.orMask))),
-                           _mm_set1_epi16(static_cast<short>(p.want)));
-}
-// The lanes set in a compare's result, one bit per unit; 16-bit lanes are
-// narrowed to bytes first (a lane is all ones or all zeros).
-template <class Unit>
-int LaneBits(__m128i hit) {
-    return _mm_movemask_epi8(sizeof(Unit) == 1 ? hit : _mm_packs_epi16(hit, _mm_setzero_si128()));
-}
-int FirstBit(int bits) {
-    int i = 0;
-    while (!((bits >> i) & 1)) ++i;
-    return i;
-}
-#endif
-
-// The first start in [pos, last] where every probe holds, or last + 1.
-template <class Unit>
-size_t FindProbes(const Unit* d, size_t pos, size_t last, const Probe* probes, size_t count) {
-#ifdef DZD_REGEX_SSE2
-    constexpr size_t kLanes = 16 / sizeof(Unit);
-    while (pos + kLanes - 1 <= last) {
-        __m128i hit = Equal(d + pos + probes[0].offset, probes[0]);
-        for (size_t k = 1; k < count; ++k) hit = _mm_and_si128(hit, Equal(d + pos + probes[k].offset, probes[k]));
-        const int bits = LaneBits<Unit>(hit);
-        if (bits) return pos + static_cast<size_t>(FirstBit(bits));
-        pos += kLanes;
-    }
-#endif
-    for (; pos <= last; ++pos) {
-        size_t k = 0;
-        while (k < count && (static_cast<uint32_t>(d[pos + probes[k].offset]) | probes[k].orMask) == probes[k].want) ++k;
-        if (k == count) return pos;
-    }
-    return last + 1;
-}
 
 }  // namespace
-
-template <class Unit>
-size_t FindLiteral(std::string_view pre, Units<Unit> t, size_t pos) {
-    if (pre.empty()) return pos <= t.size ? pos : kNoPart;
-    if (t.size < pre.size() || pos > t.size - pre.size()) return kNoPart;
-    const size_t last = t.size - pre.size();
-    // The first, middle and last units of the prefix at once: in text full
-    // of quotes and letters one of them alone stops the scan too often.
-    Probe probes[3];
-    size_t count = 0;
-    for (size_t off : {size_t{0}, pre.size() / 2, pre.size() - 1}) {
-        if (count && probes[count - 1].offset == off) continue;
-        probes[count++] = {off, static_cast<uint8_t>(pre[off]), IsLetter(pre[off]) ? 0x20u : 0u};
-    }
-    while (pos <= last) {
-        pos = FindProbes(t.data, pos, last, probes, count);
-        if (pos > last) return kNoPart;
-        size_t i = 0;
-        while (i < pre.size() && Fold(t[pos + i]) == static_cast<uint8_t>(pre[i])) ++i;
-        if (i == pre.size()) return pos;
-        ++pos;
-    }
-    return kNoPart;
-}
 
 template <class Unit>
 struct Searcher<Unit>::Impl {
@@ -320,7 +238,5 @@ bool Searcher<Unit>::Search(size_t from, Groups* groups) {
 
 template class Searcher<uint8_t>;
 template class Searcher<char16_t>;
-template size_t FindLiteral(std::string_view, Units<uint8_t>, size_t);
-template size_t FindLiteral(std::string_view, Units<char16_t>, size_t);
 
 }  // namespace regex

@@ -1,0 +1,129 @@
+#include "localstate/regex.h"
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define DZD_REGEX_SSE2 1
+#endif
+
+namespace regex {
+namespace {
+
+inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
+
+// How often a lower-case unit turns up in a Local State, roughly: JSON's
+// punctuation and English letters in its keys, base64 in its seeds and
+// keys (where every letter is common in one case or the other). A scan
+// stops only where its two rarest units both are, so it should pick them
+// well; a poor pick costs speed, never a match.
+uint8_t Commonness(uint8_t c) {
+    if (c >= 'a' && c <= 'z') {
+        static const uint8_t kLetters[26] = {
+            // a    b    c    d    e    f    g    h    i    j    k    l    m
+            230, 150, 200, 200, 250, 180, 180, 190, 230, 110, 140, 210, 190,
+            // n    o    p    q    r    s    t    u    v    w    x    y    z
+            230, 230, 180, 100, 230, 230, 240, 200, 150, 145, 115, 150, 105};
+        return kLetters[c - 'a'];
+    }
+    if (c >= '0' && c <= '9') return 200;
+    switch (c) {
+    case '"': case ':': case ',': case ' ': return 255;
+    case '{': case '}': case '\n': case '\t': return 170;
+    case '.': case '/': case '+': case '=': return 150;
+    case '_': return 120;
+    case '-': return 110;
+    case '[': case ']': return 90;
+    case '@': return 40;
+    default: return 60;
+    }
+}
+
+// One unit of the literal the scan compares at an offset from a candidate
+// start; OR-ing 0x20 maps a capital onto its small letter and nothing else
+// onto a letter.
+struct Probe {
+    size_t offset;
+    uint8_t want, orMask;
+};
+
+#ifdef DZD_REGEX_SSE2
+// 16 units at `at` as 16 bytes. A 16-bit unit below 0x80 stays itself and
+// every other one becomes 0x00 or 0xFF, so no probe (ASCII, never NUL or
+// DEL) misses and few wrongly hit.
+inline __m128i Load16(const uint8_t* at) {
+    __m128i v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
+}
+inline __m128i Load16(const char16_t* at) {
+    __m128i lo, hi;
+    std::memcpy(&lo, at, sizeof lo);
+    std::memcpy(&hi, at + 8, sizeof hi);
+    return _mm_packus_epi16(lo, hi);
+}
+template <class Unit>
+inline int Hits(const Unit* at, const Probe& a, const Probe& b, __m128i wantA, __m128i orA, __m128i wantB, __m128i orB) {
+    const __m128i x = _mm_cmpeq_epi8(_mm_or_si128(Load16(at + a.offset), orA), wantA);
+    const __m128i y = _mm_cmpeq_epi8(_mm_or_si128(Load16(at + b.offset), orB), wantB);
+    return _mm_movemask_epi8(_mm_and_si128(x, y));
+}
+inline int LowestBit(uint32_t bits) {
+    int i = 0;
+    while (!((bits >> i) & 1)) ++i;
+    return i;
+}
+#endif
+
+}  // namespace
+
+template <class Unit>
+size_t FindLiteral(std::string_view lit, Units<Unit> t, size_t pos) {
+    if (lit.empty()) return pos <= t.size ? pos : kNoPart;
+    if (t.size < lit.size() || pos > t.size - lit.size()) return kNoPart;
+    const size_t last = t.size - lit.size();
+    auto verify = [&](size_t at) {
+        size_t i = 0;
+        while (i < lit.size() && Fold(t[at + i]) == static_cast<uint8_t>(lit[i])) ++i;
+        return i == lit.size();
+    };
+    // The two rarest units, the first of them in `a`; a one-unit literal
+    // compares the same unit twice.
+    size_t ia = 0;
+    for (size_t i = 1; i < lit.size(); ++i)
+        if (Commonness(static_cast<uint8_t>(lit[i])) < Commonness(static_cast<uint8_t>(lit[ia]))) ia = i;
+    size_t ib = ia;
+    for (size_t i = 0; i < lit.size(); ++i)
+        if (i != ia && (ib == ia || Commonness(static_cast<uint8_t>(lit[i])) < Commonness(static_cast<uint8_t>(lit[ib]))))
+            ib = i;
+    auto probe = [&](size_t i) {
+        const uint8_t c = static_cast<uint8_t>(lit[i]);
+        return Probe{i, c, static_cast<uint8_t>(c >= 'a' && c <= 'z' ? 0x20 : 0)};
+    };
+    const Probe a = probe(ia), b = probe(ib);
+#ifdef DZD_REGEX_SSE2
+    const __m128i wantA = _mm_set1_epi8(static_cast<char>(a.want)), orA = _mm_set1_epi8(static_cast<char>(a.orMask));
+    const __m128i wantB = _mm_set1_epi8(static_cast<char>(b.want)), orB = _mm_set1_epi8(static_cast<char>(b.orMask));
+    // 32 candidate starts at a time; every load stays inside the text as
+    // long as the last of them does not pass `last`.
+    while (pos + 31 <= last) {
+        const Unit* at = t.data + pos;
+        uint32_t bits = static_cast<uint32_t>(Hits(at, a, b, wantA, orA, wantB, orB)) |
+                        static_cast<uint32_t>(Hits(at + 16, a, b, wantA, orA, wantB, orB)) << 16;
+        while (bits) {
+            const int k = LowestBit(bits);
+            if (verify(pos + static_cast<size_t>(k))) return pos + static_cast<size_t>(k);
+            bits &= bits - 1;
+        }
+        pos += 32;
+    }
+#endif
+    for (; pos <= last; ++pos)
+        if ((static_cast<uint32_t>(t[pos + a.offset]) | a.orMask) == a.want &&
+            (static_cast<uint32_t>(t[pos + b.offset]) | b.orMask) == b.want && verify(pos))
+            return pos;
+    return kNoPart;
+}
+
+template size_t FindLiteral(std::string_view, Units<uint8_t>, size_t);
+template size_t FindLiteral(std::string_view, Units<char16_t>, size_t);
+
+}  // namespace regex

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "localstate/regex.h"
+
+namespace {
+
+// The literal scan against a unit-by-unit one, in both widths, on texts
+// crowded with near misses (each unit of the literal changed in turn, so
+// every pair of probes hits somewhere without the whole literal), with the
+// literal itself, in mixed case, planted at every offset a 32-unit block
+// and the tail can put it at.
+TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
+    for (std::string lit : {"\"browser\"", "block-insecure-private-network-requests@", "\"vezoverove\"", "z", "_x"}) {
+        std::u16string misses;
+        for (size_t i = 0; i < lit.size(); ++i) {
+            std::u16string m(lit.begin(), lit.end());
+            m[i] = i % 3 == 0 ? u'\x8041' : i % 3 == 1 ? u'\x0141' : u'#';
+            misses += m;
+        }
+        for (size_t at = 0; at < 70; ++at) {
+            std::u16string text = misses.substr(0, at % misses.size()) + std::u16string(at / misses.size(), u'\xFF');
+            const size_t planted = text.size();
+            for (size_t i = 0; i < lit.size(); ++i)
+                text += static_cast<char16_t>(i % 2 && lit[i] >= 'a' && lit[i] <= 'z' ? lit[i] - 32 : lit[i]);
+            text += misses;
+            std::string bytes(text.begin(), text.end());  // each unit's low byte
+            for (size_t from : {size_t{0}, planted, planted + 1}) {
+                auto plain = [&](auto units) {
+                    for (size_t p = from; p + lit.size() <= units.size; ++p) {
+                        size_t i = 0;
+                        while (i < lit.size() && (units[p + i] | (lit[i] >= 'a' && lit[i] <= 'z' ? 0x20u : 0u)) ==
+                                                     static_cast<uint8_t>(lit[i]))
+                            ++i;
+                        if (i == lit.size()) return p;
+                    }
+                    return regex::kNoPart;
+                };
+                const regex::Units<char16_t> wide{text.data(), text.size()};
+                const regex::Units<uint8_t> narrow{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+                EXPECT_EQ(regex::FindLiteral(lit, wide, from), plain(wide)) << lit << " at " << at << " from " << from;
+                EXPECT_EQ(regex::FindLiteral(lit, narrow, from), plain(narrow)) << lit << " at " << at << " from " << from;
+            }
+        }
+    }
+}
+
+}  // namespace
