@@ -15,11 +15,12 @@
 // name a unit from 0x80 up, so every such unit is just "another character"
 // and both widths find the same matches in the same places.
 //
-// Matching is leftmost-first like the runtime's: a Pike VM keeps every
-// alternative alive in priority order, one unit at a time, so time is linear
-// in the text and nothing recurses on it. A lazily built DFA answers "is
-// there a match", and a literal the pattern starts with is looked for with
-// SIMD compares before either runs.
+// Matching is leftmost-first like the runtime's. Lazily built DFAs find
+// where a match ends and starts, one unit at a time with runs a state keeps
+// to skipped by SIMD compares; a Pike VM then reads only the match for its
+// groups. A literal the pattern starts with is looked for with SIMD
+// compares before either runs. A search reads each unit a fixed number of
+// times, and nothing recurses on the text.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -58,14 +59,20 @@ struct Inst {
     int32_t x;  // Set: the set; Split: the preferred branch; Jmp: target; Save: slot
     int32_t y;  // Split: the other branch
 };
+struct Dfas;
 struct Program {
     std::vector<Inst> insts;
     std::vector<Set> sets;
+    std::vector<Inst> reverse;  // the units from last to first, no saves, then the match
     std::string prefix;  // lower-case literal every match starts with
     // Lower-case literals every match holds past its prefix: a text
     // without one of them after a start cannot match from there.
     std::vector<std::string> required;
     int groupCount = 0;
+    // The DFAs' states, built as texts ask for them and kept for the next
+    // text (regex_dfa.cpp); one thread at a time, as CompileCached hands
+    // programs out.
+    mutable std::shared_ptr<Dfas> dfas;
 };
 std::optional<Program> Compile(std::u16string_view pattern);
 // The same from a few recently compiled patterns kept per thread; null for
@@ -85,7 +92,29 @@ struct Units {
 constexpr size_t kNoPart = static_cast<size_t>(-1);
 using Groups = std::vector<size_t>;
 
-// The Pike VM (regex_vm.cpp): the leftmost match starting at or after `from`.
+// Lazily built DFAs (regex_dfa.cpp) that bound a match before the VM looks
+// for its groups: one keeps the VM's priorities and finds where the
+// leftmost match ends, one reads backwards from there to where it starts.
+// Each returns false when its states grew too many; the caller then falls
+// back to the VM.
+template <class Unit>
+class MatchFinder {
+public:
+    MatchFinder(const Program& p, Units<Unit> text);
+    ~MatchFinder();
+    // Where the leftmost match at or after `from` ends, or kNoPart.
+    bool End(size_t from, size_t* end);
+    // Where that match starts, no earlier than `from`.
+    bool Start(size_t from, size_t end, size_t* start);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The leftmost match starting at or after `from`: bounded by the DFAs
+// while they last, its groups found by the Pike VM (regex_vm.cpp) reading
+// only the match.
 template <class Unit>
 class Searcher {
 public:
@@ -96,9 +125,12 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    std::unique_ptr<MatchFinder<Unit>> finder_;
+    bool finderGaveUp_ = false;
 };
 
-// The DFA (regex_dfa.cpp): whether the pattern matches anywhere.
+// Whether the pattern matches anywhere: a DFA without priorities, the VM
+// when it gives up.
 template <class Unit>
 bool Test(const Program& p, Units<Unit> text);
 
@@ -107,6 +139,11 @@ bool Test(const Program& p, Units<Unit> text);
 // (regex_literal.cpp).
 template <class Unit>
 size_t FindLiteral(std::string_view literal, Units<Unit> text, size_t from);
+// The first position at or after `from` whose unit, folded to lower case,
+// is one of the ASCII `units`, or the text's size; it may stop early on a
+// unit from 0x80 up, never late.
+template <class Unit>
+size_t FindAnyOf(std::string_view units, Units<Unit> text, size_t from);
 
 // Whether every required literal still occurs at or after a start; starts
 // must come in increasing order, so each literal's scan goes over the text

@@ -20,6 +20,43 @@ char SingleChar(const Set& s) {
     return 0;
 }
 
+// The instructions for `items` in order; saves only where `saves`.
+void Emit(const std::vector<Item>& items, bool saves, std::vector<Inst>* out) {
+    std::vector<Inst>& insts = *out;
+    auto here = [&insts] { return static_cast<int32_t>(insts.size()); };
+    int32_t set = -1;
+    for (const Item& it : items) {
+        if (it.kind != Item::Unit) {
+            if (saves) insts.push_back({Op::Save, 2 * it.group + (it.kind == Item::Close), 0});
+            continue;
+        }
+        ++set;
+        // A split lists the branch it prefers first: the body when greedy.
+        auto split = [&](int32_t at, int32_t body, int32_t exit) {
+            insts[static_cast<size_t>(at)] = {Op::Split, it.greedy ? body : exit, it.greedy ? exit : body};
+        };
+        if (it.min == 1 && it.max == 1) {
+            insts.push_back({Op::Set, set, 0});
+        } else if (it.min == 1) {  // x+
+            const int32_t body = here();
+            insts.push_back({Op::Set, set, 0});
+            insts.push_back({});
+            split(body + 1, body, body + 2);
+        } else if (it.max == 1) {  // x?
+            const int32_t at = here();
+            insts.push_back({});
+            insts.push_back({Op::Set, set, 0});
+            split(at, at + 1, at + 2);
+        } else {  // x*
+            const int32_t at = here();
+            insts.push_back({});
+            insts.push_back({Op::Set, set, 0});
+            insts.push_back({Op::Jmp, at, 0});
+            split(at, at + 1, at + 3);
+        }
+    }
+}
+
 }  // namespace
 
 std::optional<Program> Compile(std::u16string_view pattern) {
@@ -28,46 +65,27 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     if (!items) return std::nullopt;
     Program p;
     p.groupCount = groups;
-    auto here = [&p] { return static_cast<int32_t>(p.insts.size()); };
     p.insts.push_back({Op::Save, 0, 0});
+    Emit(*items, true, &p.insts);
     bool inPrefix = true;
     std::vector<std::string> runs(1);  // literal runs; groups' edges do not break one
     for (const Item& it : *items) {
-        if (it.kind != Item::Unit) {
-            p.insts.push_back({Op::Save, 2 * it.group + (it.kind == Item::Close), 0});
-            continue;
-        }
-        const int32_t set = static_cast<int32_t>(p.sets.size());
+        if (it.kind != Item::Unit) continue;
         p.sets.push_back(it.set);
         const char single = SingleChar(it.set);
         inPrefix = inPrefix && single && it.min == 1 && it.max == 1;
         if (inPrefix) p.prefix += single;
         if (single && it.min == 1 && it.max == 1 && !inPrefix) runs.back() += single;
         else if (!runs.back().empty()) runs.emplace_back();
-        // A split lists the branch it prefers first: the body when greedy.
-        auto split = [&](int32_t at, int32_t body, int32_t out) {
-            p.insts[static_cast<size_t>(at)] = {Op::Split, it.greedy ? body : out, it.greedy ? out : body};
-        };
-        if (it.min == 1 && it.max == 1) {
-            p.insts.push_back({Op::Set, set, 0});
-        } else if (it.min == 1) {  // x+
-            const int32_t body = here();
-            p.insts.push_back({Op::Set, set, 0});
-            p.insts.push_back({});
-            split(body + 1, body, body + 2);
-        } else if (it.max == 1) {  // x?
-            const int32_t at = here();
-            p.insts.push_back({});
-            p.insts.push_back({Op::Set, set, 0});
-            split(at, at + 1, at + 2);
-        } else {  // x*
-            const int32_t at = here();
-            p.insts.push_back({});
-            p.insts.push_back({Op::Set, set, 0});
-            p.insts.push_back({Op::Jmp, at, 0});
-            split(at, at + 1, at + 3);
-        }
     }
+    // The units backwards, each with its set's number as it was: what a
+    // match looks like read from its end, which finds where it starts.
+    std::vector<Item> backwards(items->rbegin(), items->rend());
+    Emit(backwards, false, &p.reverse);
+    const int32_t setCount = static_cast<int32_t>(p.sets.size());
+    for (Inst& in : p.reverse)
+        if (in.op == Op::Set) in.x = setCount - 1 - in.x;
+    p.reverse.push_back({Op::Match, 0, 0});
     p.insts.push_back({Op::Save, 1, 0});
     p.insts.push_back({Op::Match, 0, 0});
     // Longest first: a long literal is rarely there by chance, and a text

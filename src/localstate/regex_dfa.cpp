@@ -6,103 +6,135 @@
 namespace regex {
 namespace {
 
-// Whether there is a match at all needs no groups and no priorities: the
-// set of live instructions is all that counts, so sets met once are kept as
-// states with their transitions, built as the text asks for them. A text
-// that keeps making new sets goes to the VM instead.
-template <class Unit>
-class Dfa {
-public:
-    enum : int { kUnknown = -1, kGaveUp = -2 };
+inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
 
-    Dfa(const Program& p, Units<Unit> t) : p_(p), t_(t), requiredAhead_(p, t), seen_(p.insts.size(), 0) {
-        Intern({});  // state 0: nothing alive
+template <class Unit>
+bool IsCandidate(const Program& p, Units<Unit> t, size_t pos) {
+    if (t.size - pos < p.prefix.size()) return false;
+    for (size_t i = 0; i < p.prefix.size(); ++i)
+        if (Fold(t[pos + i]) != static_cast<uint8_t>(p.prefix[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+// One lazily built DFA. A state is the list of live instructions (sets and
+// the match) and two flags. Kept in priority order, with a match cutting
+// every thread after it, the last match seen before the list empties is the
+// one the VM would report; kept as a sorted set, nothing is cut and a match
+// only says that there is one. The states depend on the program alone, so
+// they are kept with it for the next text.
+class Core {
+public:
+    enum : int32_t { kUnknown = -1, kGaveUp = -2 };
+    enum : uint8_t { kMatchNow = 1, kDead = 2, kMatched = 4 };
+    enum Kind { Forward, Backward, Any };
+
+    explicit Core(Kind kind) : kind_(kind) { Reset(); }
+
+    // Per state: its flags, and its row of known transitions by unit, every
+    // unit from 0x80 up in the last column.
+    const uint8_t* Info() const { return info_.data(); }
+    const int32_t* Table() const { return next_.data(); }
+    bool Full() const { return states_.size() >= kMaxStates; }
+
+    void Reset() {
+        states_.clear();
+        next_.clear();
+        info_.clear();
+        ids_.clear();
+        anchored_ = kUnknown;
+        Resolve({}, false, false);  // state 0: nothing alive, nothing matched
     }
 
-    // 1 match, 0 none, kGaveUp when the states grew too many.
-    int Run() {
-        const size_t len = t_.size;
-        int s = 0;
-        size_t pos = 0;
-        for (;;) {
-            if (s == 0) {
-                pos = FindLiteral(p_.prefix, t_, pos);
-                if (pos == kNoPart || !requiredAhead_(pos)) return 0;
-            }
-            if (IsCandidate(pos)) {
-                if (states_[static_cast<size_t>(s)].withStart == kUnknown) {
-                    std::vector<int32_t> pcs = states_[static_cast<size_t>(s)].pcs;
-                    pcs.push_back(0);
-                    const int n = Intern(Closure(pcs));
-                    if (n < 0) return kGaveUp;
-                    states_[static_cast<size_t>(s)].withStart = n;
-                }
-                s = states_[static_cast<size_t>(s)].withStart;
-            }
-            if (states_[static_cast<size_t>(s)].match) return 1;
-            if (pos >= len) return 0;
-            // Units that cannot start a match need only the state's row.
-            const uint32_t u = std::min<uint32_t>(t_[pos++], 128);
-            int next = states_[static_cast<size_t>(s)].next[u];
-            if (next == kUnknown) {
-                next = Step(s, u);
-                if (next < 0) return kGaveUp;
-                states_[static_cast<size_t>(s)].next[u] = next;
-            }
-            s = next;
-            while (s != 0 && !p_.prefix.empty() && pos < len && !states_[static_cast<size_t>(s)].match) {
-                const uint32_t v = std::min<uint32_t>(t_[pos], 128);
-                if (Fold(v) == first_ && IsCandidate(pos)) break;
-                const int n = states_[static_cast<size_t>(s)].next[v];
-                if (n < 0) break;
-                s = n;
-                ++pos;
-            }
-            if (states_[static_cast<size_t>(s)].match) return 1;
+    int32_t Next(const Program& p, int32_t s, uint32_t column) {
+        const int32_t known = next_[Slot(s, column)];
+        if (known != kUnknown) return known;
+        std::vector<int32_t> roots;
+        for (int32_t pc : states_[static_cast<size_t>(s)].pcs) {
+            const Inst& in = Insts(p)[static_cast<size_t>(pc)];
+            if (in.op == Op::Set && p.sets[static_cast<size_t>(in.x)].Has(column)) roots.push_back(pc + 1);
         }
+        bool now = false;
+        std::vector<int32_t> pcs = Closure(p, roots, &now);
+        const int32_t n = Resolve(std::move(pcs), (info_[static_cast<size_t>(s)] & kMatched) != 0, now);
+        if (n >= 0) next_[Slot(s, column)] = n;
+        return n;
+    }
+
+    // The state with a thread started at the lowest priority.
+    int32_t WithStart(const Program& p, int32_t s) {
+        State& st = states_[static_cast<size_t>(s)];
+        if (st.withStart != kUnknown) return st.withStart;
+        std::vector<int32_t> roots = st.pcs;
+        roots.push_back(0);
+        bool now = false;
+        std::vector<int32_t> pcs = Closure(p, roots, &now);
+        const int32_t n = Resolve(std::move(pcs), (info_[static_cast<size_t>(s)] & kMatched) != 0, now);
+        if (n >= 0) states_[static_cast<size_t>(s)].withStart = n;
+        return n;
+    }
+
+    int32_t Anchored(const Program& p) {
+        if (anchored_ == kUnknown) {
+            bool now = false;
+            std::vector<int32_t> pcs = Closure(p, {0}, &now);
+            anchored_ = Resolve(std::move(pcs), false, now);
+        }
+        return anchored_;
+    }
+
+    // The units that take a state elsewhere, or may start a match there,
+    // when they are few and every unit from 0x80 up keeps it: a run of any
+    // other units can be passed over without a look at the table. Null
+    // otherwise.
+    const std::string* Exits(const Program& p, int32_t s) {
+        State& st = states_[static_cast<size_t>(s)];
+        if (st.exitsKnown) return st.exitsUsable ? &st.exits : nullptr;
+        st.exitsKnown = true;
+        const bool starts = !(info_[static_cast<size_t>(s)] & kMatched) && kind_ != Backward;
+        if (starts && p.prefix.empty()) return nullptr;
+        std::string exits;
+        if (starts) exits += p.prefix[0];
+        for (uint32_t c = 0; c <= 128; ++c) {
+            const int32_t n = Next(p, s, c);
+            if (n == s) continue;
+            if (n < 0 || c == 128) return nullptr;
+            if (exits.find(static_cast<char>(Fold(c))) == std::string::npos) exits += static_cast<char>(Fold(c));
+            if (exits.size() > 4) return nullptr;
+        }
+        State& again = states_[static_cast<size_t>(s)];  // Next may have moved it
+        again.exits = std::move(exits);
+        again.exitsUsable = true;
+        return &again.exits;
     }
 
 private:
     static constexpr size_t kMaxStates = 2000;
     struct State {
-        std::vector<int32_t> pcs;  // sorted: sets and the match
-        bool match = false;
-        int withStart = kUnknown;
-        int next[129];  // by unit, every unit from 0x80 up in the last
+        std::vector<int32_t> pcs;
+        int32_t withStart = kUnknown;
+        bool exitsKnown = false, exitsUsable = false;
+        std::string exits;
     };
 
-    static uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
+    static size_t Slot(int32_t s, uint32_t column) { return static_cast<size_t>(s) * 129 + column; }
+    const std::vector<Inst>& Insts(const Program& p) const { return kind_ == Backward ? p.reverse : p.insts; }
 
-    bool IsCandidate(size_t pos) const {
-        const std::string& pre = p_.prefix;
-        if (t_.size - pos < pre.size()) return false;
-        for (size_t i = 0; i < pre.size(); ++i)
-            if (Fold(t_[pos + i]) != static_cast<uint8_t>(pre[i])) return false;
-        return true;
-    }
-
-    int Step(int s, uint32_t u) {
-        std::vector<int32_t> moved;
-        for (int32_t pc : states_[static_cast<size_t>(s)].pcs) {
-            const Inst& in = p_.insts[static_cast<size_t>(pc)];
-            if (in.op == Op::Set && p_.sets[static_cast<size_t>(in.x)].Has(u)) moved.push_back(pc + 1);
-        }
-        return Intern(Closure(moved));
-    }
-
-    // The sets and the match reachable from `from`.
-    std::vector<int32_t> Closure(const std::vector<int32_t>& from) {
-        if (++gen_ == 0) {
-            std::fill(seen_.begin(), seen_.end(), 0);
-            gen_ = 1;
-        }
-        std::vector<int32_t> out, stack(from.rbegin(), from.rend());
+    // The sets reachable from `roots`, in priority order, and whether the
+    // match is: a match cuts the threads after it, and without priorities
+    // the match is a flag and the rest stays.
+    std::vector<int32_t> Closure(const Program& p, const std::vector<int32_t>& roots, bool* now) {
+        const std::vector<Inst>& insts = Insts(p);
+        seen_.assign(insts.size(), 0);
+        std::vector<int32_t> out, stack(roots.rbegin(), roots.rend());
+        *now = false;
         while (!stack.empty()) {
             const int32_t pc = stack.back();
             stack.pop_back();
-            if (seen_[static_cast<size_t>(pc)] == gen_) continue;
-            seen_[static_cast<size_t>(pc)] = gen_;
-            const Inst& in = p_.insts[static_cast<size_t>(pc)];
+            if (seen_[static_cast<size_t>(pc)]) continue;
+            seen_[static_cast<size_t>(pc)] = 1;
+            const Inst& in = insts[static_cast<size_t>(pc)];
             switch (in.op) {
             case Op::Jmp: stack.push_back(in.x); break;
             case Op::Split:
@@ -110,44 +142,160 @@ private:
                 stack.push_back(in.x);
                 break;
             case Op::Save: stack.push_back(pc + 1); break;
-            default: out.push_back(pc); break;
+            case Op::Match:
+                *now = true;
+                if (kind_ == Forward) stack.clear();
+                break;
+            case Op::Set: out.push_back(pc); break;
             }
         }
-        std::sort(out.begin(), out.end());
+        if (kind_ != Forward) std::sort(out.begin(), out.end());
         return out;
     }
 
-    int Intern(std::vector<int32_t> pcs) {
+    int32_t Resolve(std::vector<int32_t> pcs, bool matched, bool now) {
+        matched = matched || now;
+        pcs.push_back(-1 - (matched ? 1 : 0) - (now ? 2 : 0));  // the flags, in the key only
         auto it = ids_.find(pcs);
         if (it != ids_.end()) return it->second;
-        if (states_.size() >= kMaxStates) return kGaveUp;
-        State st;
-        for (int32_t pc : pcs)
-            if (p_.insts[static_cast<size_t>(pc)].op == Op::Match) st.match = true;
-        std::fill(std::begin(st.next), std::end(st.next), static_cast<int>(kUnknown));
-        st.pcs = pcs;
-        states_.push_back(std::move(st));
-        const int id = static_cast<int>(states_.size() - 1);
-        ids_.emplace(std::move(pcs), id);
+        if (Full()) return kGaveUp;
+        const int32_t id = static_cast<int32_t>(states_.size());
+        ids_.emplace(pcs, id);
+        pcs.pop_back();
+        const bool dead = pcs.empty();
+        states_.push_back({std::move(pcs), kUnknown, false, false, {}});
+        next_.resize(states_.size() * 129, kUnknown);
+        info_.push_back(static_cast<uint8_t>((now ? kMatchNow : 0) | (dead ? kDead : 0) | (matched ? kMatched : 0)));
         return id;
     }
 
-    const Program& p_;
-    Units<Unit> t_;
-    uint32_t first_ = p_.prefix.empty() ? 0x100 : static_cast<uint8_t>(p_.prefix[0]);
-    RequiredAhead<Unit> requiredAhead_;
+    const Kind kind_;
     std::vector<State> states_;
-    std::map<std::vector<int32_t>, int> ids_;
-    std::vector<uint32_t> seen_;
-    uint32_t gen_ = 0;
+    std::vector<int32_t> next_;
+    std::vector<uint8_t> info_;
+    std::map<std::vector<int32_t>, int32_t> ids_;
+    std::vector<uint8_t> seen_;
+    int32_t anchored_ = kUnknown;
 };
+
+
+struct Dfas {
+    Core forward{Core::Forward}, backward{Core::Backward}, any{Core::Any};
+};
+
+namespace {
+
+Dfas& DfasOf(const Program& p) {
+    if (!p.dfas) p.dfas = std::make_shared<Dfas>();
+    return *p.dfas;
+}
+
+// From `from` to where no thread is left: the end of the last match seen
+// (with `first`, of the first), kNoPart for none. False when the states
+// grew too many.
+template <class Unit>
+bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requiredAhead, bool first, size_t from,
+          size_t* end) {
+    if (core.Full()) core.Reset();
+    const size_t len = t.size;
+    const bool anywhere = p.prefix.empty();
+    const uint32_t lead = anywhere ? 0 : static_cast<uint8_t>(p.prefix[0]);
+    auto startsAt = [&](size_t at) {
+        return anywhere || (at < len && Fold(t[at]) == lead && IsCandidate(p, t, at));
+    };
+    size_t last = kNoPart, pos = from;
+    int32_t s = 0;
+    for (;;) {
+        if (s == 0) {
+            pos = FindLiteral(p.prefix, t, pos);
+            if (pos == kNoPart || !requiredAhead(pos)) break;
+        }
+        if (!(core.Info()[s] & Core::kMatched) && startsAt(pos)) {
+            s = core.WithStart(p, s);
+            if (s < 0) return false;
+            if (core.Info()[s] & Core::kMatchNow) {
+                last = pos;
+                if (first) break;
+            }
+        }
+        if ((core.Info()[s] & Core::kDead) || pos >= len) break;
+        // The hot loop: a row lookup per unit, and runs a state keeps to
+        // passed over, until the state ends, matches or may start a match.
+        for (;;) {
+            const uint32_t column = std::min<uint32_t>(t[pos], 128);
+            int32_t n = core.Table()[static_cast<size_t>(s) * 129 + column];
+            if (n < 0) {
+                n = core.Next(p, s, column);
+                if (n < 0) return false;
+            }
+            ++pos;
+            if (n == s && pos < len) {
+                const std::string* exits = core.Exits(p, s);
+                if (exits) pos = FindAnyOf(*exits, t, pos);
+            }
+            s = n;
+            const uint8_t f = core.Info()[s];
+            if (f & Core::kMatchNow) {
+                last = pos;
+                if (first) break;
+            }
+            if ((f & Core::kDead) || pos >= len || (!(f & Core::kMatched) && startsAt(pos))) break;
+        }
+        if (first && last != kNoPart) break;
+        if ((core.Info()[s] & Core::kDead) ? s != 0 : pos >= len) break;
+    }
+    *end = last;
+    return true;
+}
 
 }  // namespace
 
 template <class Unit>
+struct MatchFinder<Unit>::Impl {
+    Impl(const Program& prog, Units<Unit> text) : p(prog), t(text), dfas(DfasOf(prog)), requiredAhead(prog, text) {}
+    const Program& p;
+    Units<Unit> t;
+    Dfas& dfas;
+    RequiredAhead<Unit> requiredAhead;
+};
+
+template <class Unit>
+MatchFinder<Unit>::MatchFinder(const Program& p, Units<Unit> text) : impl_(new Impl(p, text)) {}
+template <class Unit>
+MatchFinder<Unit>::~MatchFinder() = default;
+
+template <class Unit>
+bool MatchFinder<Unit>::End(size_t from, size_t* end) {
+    Impl& m = *impl_;
+    return Scan(m.p, m.dfas.forward, m.t, m.requiredAhead, false, from, end);
+}
+
+// Read backwards from the end without priorities: the earliest start of a
+// match that ends there is the leftmost match's start.
+template <class Unit>
+bool MatchFinder<Unit>::Start(size_t from, size_t end, size_t* start) {
+    Impl& m = *impl_;
+    Core& core = m.dfas.backward;
+    if (core.Full()) core.Reset();
+    int32_t s = core.Anchored(m.p);
+    *start = kNoPart;
+    for (size_t pos = end; s >= 0; --pos) {
+        const uint8_t f = core.Info()[s];
+        if (f & Core::kMatchNow) *start = pos;
+        if ((f & Core::kDead) || pos == from) return true;
+        s = core.Next(m.p, s, std::min<uint32_t>(m.t[pos - 1], 128));
+    }
+    return false;
+}
+
+template class MatchFinder<uint8_t>;
+template class MatchFinder<char16_t>;
+
+template <class Unit>
 bool Test(const Program& p, Units<Unit> text) {
-    const int found = Dfa<Unit>(p, text).Run();
-    if (found != Dfa<Unit>::kGaveUp) return found == 1;
+    RequiredAhead<Unit> requiredAhead(p, text);
+    size_t end = kNoPart;
+    if (Scan(p, DfasOf(p).any, text, requiredAhead, true, 0, &end)) return end != kNoPart;
     Groups g;
     return Searcher<Unit>(p, text).Search(0, &g);
 }

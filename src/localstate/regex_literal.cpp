@@ -123,7 +123,35 @@ size_t FindLiteral(std::string_view lit, Units<Unit> t, size_t pos) {
     return kNoPart;
 }
 
+template <class Unit>
+size_t FindAnyOf(std::string_view units, Units<Unit> t, size_t pos) {
+    auto wanted = [&](uint32_t u) { return u < 128 && units.find(static_cast<char>(Fold(u))) != std::string_view::npos; };
+#ifdef DZD_REGEX_SSE2
+    __m128i want[4], orMask[4];
+    const size_t count = std::min<size_t>(units.size(), 4);
+    for (size_t k = 0; k < count; ++k) {
+        const uint8_t c = static_cast<uint8_t>(units[k]);
+        want[k] = _mm_set1_epi8(static_cast<char>(c));
+        orMask[k] = _mm_set1_epi8(static_cast<char>(c >= 'a' && c <= 'z' ? 0x20 : 0));
+    }
+    if (count == units.size()) {
+        while (pos + 16 <= t.size) {
+            const __m128i v = Load16(t.data + pos);
+            __m128i hit = _mm_setzero_si128();
+            for (size_t k = 0; k < count; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(_mm_or_si128(v, orMask[k]), want[k]));
+            const int bits = _mm_movemask_epi8(hit);
+            if (bits) return pos + static_cast<size_t>(LowestBit(static_cast<uint32_t>(bits)));
+            pos += 16;
+        }
+    }
+#endif
+    while (pos < t.size && !wanted(t[pos])) ++pos;
+    return pos;
+}
+
 template size_t FindLiteral(std::string_view, Units<uint8_t>, size_t);
 template size_t FindLiteral(std::string_view, Units<char16_t>, size_t);
+template size_t FindAnyOf(std::string_view, Units<uint8_t>, size_t);
+template size_t FindAnyOf(std::string_view, Units<char16_t>, size_t);
 
 }  // namespace regex

@@ -64,7 +64,8 @@ struct Searcher<Unit>::Impl {
         }
     }
 
-    bool Search(size_t from, Groups* out) {
+    // With `anchored`, only a match that starts at `from`.
+    bool Search(size_t from, Groups* out, bool anchored) {
         if (from > t.size) return false;
         List* clist = &a;
         List* nlist = &b;
@@ -73,7 +74,7 @@ struct Searcher<Unit>::Impl {
         size_t pos = from;
         for (;;) {
             bool started = false;
-            if (!matched) {
+            if (!matched && (!anchored || pos == from)) {
                 if (clist->count == 0) {
                     pos = FindLiteral(p.prefix, t, pos);
                     if (pos == kNoPart || !requiredAhead(pos)) return false;
@@ -86,7 +87,7 @@ struct Searcher<Unit>::Impl {
                 }
             }
             if (clist->count == 0) {
-                if (matched || pos >= t.size) break;
+                if (matched || anchored || pos >= t.size) break;
                 ++pos;
                 continue;
             }
@@ -115,7 +116,7 @@ struct Searcher<Unit>::Impl {
                 // One step brought the threads back to where they were, so
                 // every following unit each thread treats the same way does
                 // the same.
-                pos = SkipSteady(*clist, pos + 1, matched);
+                pos = SkipSteady(*clist, pos + 1, matched || anchored);
                 continue;
             }
             std::swap(clist, nlist);
@@ -228,12 +229,30 @@ struct Searcher<Unit>::Impl {
 };
 
 template <class Unit>
-Searcher<Unit>::Searcher(const Program& p, Units<Unit> text) : impl_(new Impl(p, text)) {}
+Searcher<Unit>::Searcher(const Program& p, Units<Unit> text) : impl_(new Impl(p, text)), finder_(new MatchFinder<Unit>(p, text)) {}
 template <class Unit>
 Searcher<Unit>::~Searcher() = default;
 template <class Unit>
 bool Searcher<Unit>::Search(size_t from, Groups* groups) {
-    return impl_->Search(from, groups);
+    Impl& m = *impl_;
+    if (from > m.t.size) return false;
+    // The VM pays for every thread on every unit; the DFAs find the match
+    // first, and the VM reads only the match for its groups.
+    if (!finderGaveUp_) {
+        size_t end = kNoPart, start = kNoPart;
+        if (finder_->End(from, &end)) {
+            if (end == kNoPart) return false;
+            if (finder_->Start(from, end, &start) && start != kNoPart) {
+                const size_t size = m.t.size;
+                m.t.size = end;
+                const bool found = m.Search(start, groups, true);
+                m.t.size = size;
+                if (found) return true;
+            }
+        }
+        finderGaveUp_ = true;
+    }
+    return m.Search(from, groups, false);
 }
 
 template class Searcher<uint8_t>;
