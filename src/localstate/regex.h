@@ -139,34 +139,52 @@ bool Test(const Program& p, Units<Unit> text);
 // (regex_literal.cpp).
 template <class Unit>
 size_t FindLiteral(std::string_view literal, Units<Unit> text, size_t from);
+// Where the lower-case literal starts last in either case, or kNoPart.
+template <class Unit>
+size_t FindLastLiteral(std::string_view literal, Units<Unit> text);
 // The first position at or after `from` whose unit, folded to lower case,
 // is one of the ASCII `units`, or the text's size; it may stop early on a
 // unit from 0x80 up, never late.
 template <class Unit>
 size_t FindAnyOf(std::string_view units, Units<Unit> text, size_t from);
 
-// Whether every required literal still occurs at or after a start; starts
-// must come in increasing order, so each literal's scan goes over the text
-// once in all.
+// Whether every required literal still occurs at or after a start. Each
+// literal's next place is found by a scan onwards, which is short where it
+// turns up often; once a literal has made that scan often, its last place
+// is found instead, once, by a scan from the end. Starts must come in
+// increasing order.
 template <class Unit>
 class RequiredAhead {
 public:
-    RequiredAhead(const Program& p, Units<Unit> t) : p_(p), t_(t), next_(p.required.size(), kUnknown) {}
+    RequiredAhead(const Program& p, Units<Unit> t) : p_(p), t_(t), seen_(p.required.size()) {}
     bool operator()(size_t pos) {
-        for (size_t i = 0; i < next_.size(); ++i) {
-            if (next_[i] == kNoPart) return false;
-            if (next_[i] != kUnknown && next_[i] >= pos) continue;
-            next_[i] = FindLiteral(p_.required[i], t_, pos);
-            if (next_[i] == kNoPart) return false;
+        for (size_t i = 0; i < seen_.size(); ++i) {
+            Seen& s = seen_[i];
+            if (s.at != kUnknown && (s.at == kNoPart || s.at >= pos || s.last)) {
+                if (s.at == kNoPart || s.at < pos) return false;
+                continue;
+            }
+            if (++s.scans > 16) {
+                s.at = FindLastLiteral(p_.required[i], t_);
+                s.last = true;
+            } else {
+                s.at = FindLiteral(p_.required[i], t_, pos);
+            }
+            if (s.at == kNoPart || s.at < pos) return false;
         }
         return true;
     }
 
 private:
     static constexpr size_t kUnknown = kNoPart - 1;
+    struct Seen {
+        size_t at = kUnknown;  // a place at or after the last start asked about, or the last place
+        int scans = 0;
+        bool last = false;
+    };
     const Program& p_;
     Units<Unit> t_;
-    std::vector<size_t> next_;
+    std::vector<Seen> seen_;
 };
 
 // A text edited in place by replacements, in a buffer of its own that grows

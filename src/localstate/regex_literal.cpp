@@ -71,7 +71,62 @@ inline int LowestBit(uint32_t bits) {
     while (!((bits >> i) & 1)) ++i;
     return i;
 }
+inline int HighestBit(uint32_t bits) {
+    int i = 31;
+    while (!((bits >> i) & 1)) --i;
+    return i;
+}
 #endif
+
+}  // namespace
+
+namespace {
+
+// A literal ready to be scanned for: its two rarest units as probes, the
+// first of them in `a`; a one-unit literal compares the same unit twice.
+struct Needle {
+    explicit Needle(std::string_view literal) : lit(literal) {
+        size_t ia = 0;
+        for (size_t i = 1; i < lit.size(); ++i)
+            if (Commonness(Byte(i)) < Commonness(Byte(ia))) ia = i;
+        size_t ib = ia;
+        for (size_t i = 0; i < lit.size(); ++i)
+            if (i != ia && (ib == ia || Commonness(Byte(i)) < Commonness(Byte(ib)))) ib = i;
+        a = ProbeAt(ia);
+        b = ProbeAt(ib);
+#ifdef DZD_REGEX_SSE2
+        wantA = _mm_set1_epi8(static_cast<char>(a.want));
+        orA = _mm_set1_epi8(static_cast<char>(a.orMask));
+        wantB = _mm_set1_epi8(static_cast<char>(b.want));
+        orB = _mm_set1_epi8(static_cast<char>(b.orMask));
+#endif
+    }
+    uint8_t Byte(size_t i) const { return static_cast<uint8_t>(lit[i]); }
+    Probe ProbeAt(size_t i) const { return {i, Byte(i), static_cast<uint8_t>(Byte(i) >= 'a' && Byte(i) <= 'z' ? 0x20 : 0)}; }
+
+    template <class Unit>
+    bool At(Units<Unit> t, size_t at) const {
+        size_t i = 0;
+        while (i < lit.size() && Fold(t[at + i]) == Byte(i)) ++i;
+        return i == lit.size();
+    }
+    template <class Unit>
+    bool ProbesAt(Units<Unit> t, size_t at) const {
+        return (static_cast<uint32_t>(t[at + a.offset]) | a.orMask) == a.want &&
+               (static_cast<uint32_t>(t[at + b.offset]) | b.orMask) == b.want;
+    }
+#ifdef DZD_REGEX_SSE2
+    // One bit per candidate start in [at, at + 32) where both probes hold.
+    template <class Unit>
+    uint32_t Block(const Unit* at) const {
+        return static_cast<uint32_t>(Hits(at, a, b, wantA, orA, wantB, orB)) |
+               static_cast<uint32_t>(Hits(at + 16, a, b, wantA, orA, wantB, orB)) << 16;
+    }
+    __m128i wantA, orA, wantB, orB;
+#endif
+    std::string_view lit;
+    Probe a, b;
+};
 
 }  // namespace
 
@@ -80,46 +135,36 @@ size_t FindLiteral(std::string_view lit, Units<Unit> t, size_t pos) {
     if (lit.empty()) return pos <= t.size ? pos : kNoPart;
     if (t.size < lit.size() || pos > t.size - lit.size()) return kNoPart;
     const size_t last = t.size - lit.size();
-    auto verify = [&](size_t at) {
-        size_t i = 0;
-        while (i < lit.size() && Fold(t[at + i]) == static_cast<uint8_t>(lit[i])) ++i;
-        return i == lit.size();
-    };
-    // The two rarest units, the first of them in `a`; a one-unit literal
-    // compares the same unit twice.
-    size_t ia = 0;
-    for (size_t i = 1; i < lit.size(); ++i)
-        if (Commonness(static_cast<uint8_t>(lit[i])) < Commonness(static_cast<uint8_t>(lit[ia]))) ia = i;
-    size_t ib = ia;
-    for (size_t i = 0; i < lit.size(); ++i)
-        if (i != ia && (ib == ia || Commonness(static_cast<uint8_t>(lit[i])) < Commonness(static_cast<uint8_t>(lit[ib]))))
-            ib = i;
-    auto probe = [&](size_t i) {
-        const uint8_t c = static_cast<uint8_t>(lit[i]);
-        return Probe{i, c, static_cast<uint8_t>(c >= 'a' && c <= 'z' ? 0x20 : 0)};
-    };
-    const Probe a = probe(ia), b = probe(ib);
+    const Needle n(lit);
 #ifdef DZD_REGEX_SSE2
-    const __m128i wantA = _mm_set1_epi8(static_cast<char>(a.want)), orA = _mm_set1_epi8(static_cast<char>(a.orMask));
-    const __m128i wantB = _mm_set1_epi8(static_cast<char>(b.want)), orB = _mm_set1_epi8(static_cast<char>(b.orMask));
     // 32 candidate starts at a time; every load stays inside the text as
     // long as the last of them does not pass `last`.
-    while (pos + 31 <= last) {
-        const Unit* at = t.data + pos;
-        uint32_t bits = static_cast<uint32_t>(Hits(at, a, b, wantA, orA, wantB, orB)) |
-                        static_cast<uint32_t>(Hits(at + 16, a, b, wantA, orA, wantB, orB)) << 16;
-        while (bits) {
-            const int k = LowestBit(bits);
-            if (verify(pos + static_cast<size_t>(k))) return pos + static_cast<size_t>(k);
-            bits &= bits - 1;
+    for (; pos + 31 <= last; pos += 32)
+        for (uint32_t bits = n.Block(t.data + pos); bits; bits &= bits - 1) {
+            const size_t at = pos + static_cast<size_t>(LowestBit(bits));
+            if (n.At(t, at)) return at;
         }
-        pos += 32;
-    }
 #endif
     for (; pos <= last; ++pos)
-        if ((static_cast<uint32_t>(t[pos + a.offset]) | a.orMask) == a.want &&
-            (static_cast<uint32_t>(t[pos + b.offset]) | b.orMask) == b.want && verify(pos))
-            return pos;
+        if (n.ProbesAt(t, pos) && n.At(t, pos)) return pos;
+    return kNoPart;
+}
+
+template <class Unit>
+size_t FindLastLiteral(std::string_view lit, Units<Unit> t) {
+    if (t.size < lit.size()) return kNoPart;
+    if (lit.empty()) return t.size;
+    const Needle n(lit);
+    size_t end = t.size - lit.size() + 1;  // candidate starts left: [0, end)
+#ifdef DZD_REGEX_SSE2
+    for (; end >= 32; end -= 32)
+        for (uint32_t bits = n.Block(t.data + end - 32); bits; bits &= ~(1u << HighestBit(bits))) {
+            const size_t at = end - 32 + static_cast<size_t>(HighestBit(bits));
+            if (n.At(t, at)) return at;
+        }
+#endif
+    for (; end > 0; --end)
+        if (n.ProbesAt(t, end - 1) && n.At(t, end - 1)) return end - 1;
     return kNoPart;
 }
 
@@ -151,6 +196,8 @@ size_t FindAnyOf(std::string_view units, Units<Unit> t, size_t pos) {
 
 template size_t FindLiteral(std::string_view, Units<uint8_t>, size_t);
 template size_t FindLiteral(std::string_view, Units<char16_t>, size_t);
+template size_t FindLastLiteral(std::string_view, Units<uint8_t>);
+template size_t FindLastLiteral(std::string_view, Units<char16_t>);
 template size_t FindAnyOf(std::string_view, Units<uint8_t>, size_t);
 template size_t FindAnyOf(std::string_view, Units<char16_t>, size_t);
 

@@ -6,11 +6,11 @@
 
 namespace {
 
-// The literal scan against a unit-by-unit one, in both widths, on texts
-// crowded with near misses (each unit of the literal changed in turn, so
-// every pair of probes hits somewhere without the whole literal), with the
-// literal itself, in mixed case, planted at every offset a 32-unit block
-// and the tail can put it at.
+// The literal scans, forwards and from the end, against unit-by-unit ones,
+// in both widths, on texts crowded with near misses (each unit of the
+// literal changed in turn, so every pair of probes hits somewhere without
+// the whole literal), with the literal itself, in mixed case, planted at
+// every offset a 32-unit block and the tail can put it at.
 TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
     for (std::string lit : {"\"browser\"", "block-insecure-private-network-requests@", "\"vezoverove\"", "z", "_x"}) {
         std::u16string misses;
@@ -26,19 +26,28 @@ TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
                 text += static_cast<char16_t>(i % 2 && lit[i] >= 'a' && lit[i] <= 'z' ? lit[i] - 32 : lit[i]);
             text += misses;
             std::string bytes(text.begin(), text.end());  // each unit's low byte
+            const regex::Units<char16_t> wide{text.data(), text.size()};
+            const regex::Units<uint8_t> narrow{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+            auto isAt = [&](auto units, size_t p) {
+                size_t i = 0;
+                while (i < lit.size() &&
+                       (units[p + i] | (lit[i] >= 'a' && lit[i] <= 'z' ? 0x20u : 0u)) == static_cast<uint8_t>(lit[i]))
+                    ++i;
+                return i == lit.size();
+            };
+            auto plainLast = [&](auto units) {
+                for (size_t p = units.size - lit.size() + 1; p-- > 0;)
+                    if (isAt(units, p)) return p;
+                return regex::kNoPart;
+            };
+            EXPECT_EQ(regex::FindLastLiteral(lit, wide), plainLast(wide)) << lit << " at " << at;
+            EXPECT_EQ(regex::FindLastLiteral(lit, narrow), plainLast(narrow)) << lit << " at " << at;
             for (size_t from : {size_t{0}, planted, planted + 1}) {
                 auto plain = [&](auto units) {
-                    for (size_t p = from; p + lit.size() <= units.size; ++p) {
-                        size_t i = 0;
-                        while (i < lit.size() && (units[p + i] | (lit[i] >= 'a' && lit[i] <= 'z' ? 0x20u : 0u)) ==
-                                                     static_cast<uint8_t>(lit[i]))
-                            ++i;
-                        if (i == lit.size()) return p;
-                    }
+                    for (size_t p = from; p + lit.size() <= units.size; ++p)
+                        if (isAt(units, p)) return p;
                     return regex::kNoPart;
                 };
-                const regex::Units<char16_t> wide{text.data(), text.size()};
-                const regex::Units<uint8_t> narrow{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
                 EXPECT_EQ(regex::FindLiteral(lit, wide, from), plain(wide)) << lit << " at " << at << " from " << from;
                 EXPECT_EQ(regex::FindLiteral(lit, narrow, from), plain(narrow)) << lit << " at " << at << " from " << from;
             }
