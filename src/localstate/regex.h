@@ -59,6 +59,13 @@ struct Inst {
     int32_t x;  // Set: the set; Split: the preferred branch; Jmp: target; Save: slot
     int32_t y;  // Split: the other branch
 };
+// Where a scan for a literal compares first: its two rarest units
+// (regex_literal.cpp).
+struct Probes {
+    uint32_t a = 0, b = 0;
+};
+Probes RarestUnits(std::string_view literal);
+
 struct Dfas;
 struct Program {
     std::vector<Inst> insts;
@@ -68,6 +75,8 @@ struct Program {
     // Lower-case literals every match holds past its prefix: a text
     // without one of them after a start cannot match from there.
     std::vector<std::string> required;
+    Probes prefixProbes;
+    std::vector<Probes> requiredProbes;
     int groupCount = 0;
     // The DFAs' states, built as texts ask for them and kept for the next
     // text (regex_dfa.cpp); one thread at a time, as CompileCached hands
@@ -138,10 +147,18 @@ bool Test(const Program& p, Units<Unit> text);
 // in either case, `from` itself for an empty one, or kNoPart
 // (regex_literal.cpp).
 template <class Unit>
-size_t FindLiteral(std::string_view literal, Units<Unit> text, size_t from);
+size_t FindLiteral(std::string_view literal, Probes probes, Units<Unit> text, size_t from);
+template <class Unit>
+size_t FindLiteral(std::string_view literal, Units<Unit> text, size_t from) {
+    return FindLiteral(literal, RarestUnits(literal), text, from);
+}
 // Where the lower-case literal starts last in either case, or kNoPart.
 template <class Unit>
-size_t FindLastLiteral(std::string_view literal, Units<Unit> text);
+size_t FindLastLiteral(std::string_view literal, Probes probes, Units<Unit> text);
+template <class Unit>
+size_t FindLastLiteral(std::string_view literal, Units<Unit> text) {
+    return FindLastLiteral(literal, RarestUnits(literal), text);
+}
 // The first position at or after `from` whose unit, folded to lower case,
 // is one of the ASCII `units`, or the text's size; it may stop early on a
 // unit from 0x80 up, never late.
@@ -165,10 +182,10 @@ public:
                 continue;
             }
             if (++s.scans > 16) {
-                s.at = FindLastLiteral(p_.required[i], t_);
+                s.at = FindLastLiteral(p_.required[i], p_.requiredProbes[i], t_);
                 s.last = true;
             } else {
-                s.at = FindLiteral(p_.required[i], t_, pos);
+                s.at = FindLiteral(p_.required[i], p_.requiredProbes[i], t_, pos);
             }
             if (s.at == kNoPart || s.at < pos) return false;
         }

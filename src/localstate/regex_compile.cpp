@@ -95,6 +95,8 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     for (std::string& r : runs)
         if (!r.empty() && std::find(p.required.begin(), p.required.end(), r) == p.required.end())
             p.required.push_back(std::move(r));
+    p.prefixProbes = RarestUnits(p.prefix);
+    for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));
     return p;
 }
 

@@ -199,50 +199,63 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
     if (core.Full()) core.Reset();
     const size_t len = t.size;
     const bool anywhere = p.prefix.empty();
-    const uint32_t lead = anywhere ? 0 : static_cast<uint8_t>(p.prefix[0]);
-    auto startsAt = [&](size_t at) {
-        return anywhere || (at < len && Fold(t[at]) == lead && IsCandidate(p, t, at));
-    };
-    size_t last = kNoPart, pos = from;
+    // The lead unit in both cases: where a match may start.
+    const uint32_t leadLo = anywhere ? 0x10000 : static_cast<uint8_t>(p.prefix[0]);
+    const uint32_t leadHi = leadLo >= 'a' && leadLo <= 'z' ? leadLo - 32 : leadLo;
+    size_t last = kNoPart, pos = from, startedAt = kNoPart;
     int32_t s = 0;
+    // Each round enters state s at pos: the match it may end, a start it
+    // may take, then units through the table until one of those comes up.
     for (;;) {
-        if (s == 0) {
-            pos = FindLiteral(p.prefix, t, pos);
+        uint8_t f = core.Info()[s];
+        if (f & Core::kMatchNow) {
+            last = pos;
+            if (first) break;
+        }
+        if (f & Core::kDead) {
+            if (s != 0) break;  // matched, and nothing can match later
+            pos = FindLiteral(p.prefix, p.prefixProbes, t, pos);
             if (pos == kNoPart || !requiredAhead(pos)) break;
         }
-        if (!(core.Info()[s] & Core::kMatched) && startsAt(pos)) {
+        if (!(f & Core::kMatched) && startedAt != pos && (anywhere || IsCandidate(p, t, pos))) {
+            startedAt = pos;
             s = core.WithStart(p, s);
             if (s < 0) return false;
-            if (core.Info()[s] & Core::kMatchNow) {
-                last = pos;
-                if (first) break;
-            }
+            continue;
         }
-        if ((core.Info()[s] & Core::kDead) || pos >= len) break;
-        // The hot loop: a row lookup per unit, and runs a state keeps to
-        // passed over, until the state ends, matches or may start a match.
+        if (pos >= len) break;
+        // The hot loop. A run a state keeps to is passed over once it has
+        // lasted a few units: in short runs the skip costs more than it saves.
+        const int32_t* table = core.Table();
+        int stay = 0;
         for (;;) {
-            const uint32_t column = std::min<uint32_t>(t[pos], 128);
-            int32_t n = core.Table()[static_cast<size_t>(s) * 129 + column];
+            const uint32_t u = t[pos];
+            if (!(f & Core::kMatched) && (anywhere || u == leadLo || u == leadHi) && startedAt != pos &&
+                (anywhere || IsCandidate(p, t, pos)))
+                break;
+            int32_t n = table[static_cast<size_t>(s) * 129 + std::min<uint32_t>(u, 128)];
             if (n < 0) {
-                n = core.Next(p, s, column);
+                n = core.Next(p, s, std::min<uint32_t>(u, 128));
                 if (n < 0) return false;
+                table = core.Table();
             }
             ++pos;
-            if (n == s && pos < len) {
+            if (n != s) {
+                s = n;
+                f = core.Info()[s];
+                stay = 0;
+                if (f & (Core::kMatchNow | Core::kDead)) break;
+            } else if (f & Core::kMatchNow) {
+                break;
+            } else if (++stay == 4 && pos < len) {
                 const std::string* exits = core.Exits(p, s);
                 if (exits) pos = FindAnyOf(*exits, t, pos);
+                table = core.Table();
+                stay = 0;
             }
-            s = n;
-            const uint8_t f = core.Info()[s];
-            if (f & Core::kMatchNow) {
-                last = pos;
-                if (first) break;
-            }
-            if ((f & Core::kDead) || pos >= len || (!(f & Core::kMatched) && startsAt(pos))) break;
+            if (pos >= len) break;
         }
-        if (first && last != kNoPart) break;
-        if ((core.Info()[s] & Core::kDead) ? s != 0 : pos >= len) break;
+        if (pos >= len && !(core.Info()[s] & Core::kMatchNow)) break;
     }
     *end = last;
     return true;

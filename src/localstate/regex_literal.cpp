@@ -82,18 +82,9 @@ inline int HighestBit(uint32_t bits) {
 
 namespace {
 
-// A literal ready to be scanned for: its two rarest units as probes, the
-// first of them in `a`; a one-unit literal compares the same unit twice.
+// A literal ready to be scanned for.
 struct Needle {
-    explicit Needle(std::string_view literal) : lit(literal) {
-        size_t ia = 0;
-        for (size_t i = 1; i < lit.size(); ++i)
-            if (Commonness(Byte(i)) < Commonness(Byte(ia))) ia = i;
-        size_t ib = ia;
-        for (size_t i = 0; i < lit.size(); ++i)
-            if (i != ia && (ib == ia || Commonness(Byte(i)) < Commonness(Byte(ib)))) ib = i;
-        a = ProbeAt(ia);
-        b = ProbeAt(ib);
+    Needle(std::string_view literal, Probes probes) : lit(literal), a(ProbeAt(probes.a)), b(ProbeAt(probes.b)) {
 #ifdef DZD_REGEX_SSE2
         wantA = _mm_set1_epi8(static_cast<char>(a.want));
         orA = _mm_set1_epi8(static_cast<char>(a.orMask));
@@ -130,12 +121,24 @@ struct Needle {
 
 }  // namespace
 
+// A one-unit literal compares the same unit twice.
+Probes RarestUnits(std::string_view lit) {
+    auto rank = [&](size_t i) { return Commonness(static_cast<uint8_t>(lit[i])); };
+    Probes p;
+    for (size_t i = 1; i < lit.size(); ++i)
+        if (rank(i) < rank(p.a)) p.a = static_cast<uint32_t>(i);
+    p.b = p.a;
+    for (size_t i = 0; i < lit.size(); ++i)
+        if (i != p.a && (p.b == p.a || rank(i) < rank(p.b))) p.b = static_cast<uint32_t>(i);
+    return p;
+}
+
 template <class Unit>
-size_t FindLiteral(std::string_view lit, Units<Unit> t, size_t pos) {
+size_t FindLiteral(std::string_view lit, Probes probes, Units<Unit> t, size_t pos) {
     if (lit.empty()) return pos <= t.size ? pos : kNoPart;
     if (t.size < lit.size() || pos > t.size - lit.size()) return kNoPart;
     const size_t last = t.size - lit.size();
-    const Needle n(lit);
+    const Needle n(lit, probes);
 #ifdef DZD_REGEX_SSE2
     // 32 candidate starts at a time; every load stays inside the text as
     // long as the last of them does not pass `last`.
@@ -151,10 +154,10 @@ size_t FindLiteral(std::string_view lit, Units<Unit> t, size_t pos) {
 }
 
 template <class Unit>
-size_t FindLastLiteral(std::string_view lit, Units<Unit> t) {
+size_t FindLastLiteral(std::string_view lit, Probes probes, Units<Unit> t) {
     if (t.size < lit.size()) return kNoPart;
     if (lit.empty()) return t.size;
-    const Needle n(lit);
+    const Needle n(lit, probes);
     size_t end = t.size - lit.size() + 1;  // candidate starts left: [0, end)
 #ifdef DZD_REGEX_SSE2
     for (; end >= 32; end -= 32)
@@ -194,10 +197,10 @@ size_t FindAnyOf(std::string_view units, Units<Unit> t, size_t pos) {
     return pos;
 }
 
-template size_t FindLiteral(std::string_view, Units<uint8_t>, size_t);
-template size_t FindLiteral(std::string_view, Units<char16_t>, size_t);
-template size_t FindLastLiteral(std::string_view, Units<uint8_t>);
-template size_t FindLastLiteral(std::string_view, Units<char16_t>);
+template size_t FindLiteral(std::string_view, Probes, Units<uint8_t>, size_t);
+template size_t FindLiteral(std::string_view, Probes, Units<char16_t>, size_t);
+template size_t FindLastLiteral(std::string_view, Probes, Units<uint8_t>);
+template size_t FindLastLiteral(std::string_view, Probes, Units<char16_t>);
 template size_t FindAnyOf(std::string_view, Units<uint8_t>, size_t);
 template size_t FindAnyOf(std::string_view, Units<char16_t>, size_t);
 

@@ -76,7 +76,7 @@ struct Searcher<Unit>::Impl {
             bool started = false;
             if (!matched && (!anchored || pos == from)) {
                 if (clist->count == 0) {
-                    pos = FindLiteral(p.prefix, t, pos);
+                    pos = FindLiteral(p.prefix, p.prefixProbes, t, pos);
                     if (pos == kNoPart || !requiredAhead(pos)) return false;
                     Clear(clist);
                 }
