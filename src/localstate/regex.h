@@ -75,6 +75,10 @@ struct Program {
     // Lower-case literals every match holds past its prefix: a text
     // without one of them after a start cannot match from there.
     std::vector<std::string> required;
+    // Where every group's edges lie, when that follows from the match's
+    // bounds alone: an offset from its start, or ~offset from its end.
+    // Empty otherwise.
+    std::vector<int64_t> fixedSlots;
     Probes prefixProbes;
     std::vector<Probes> requiredProbes;
     int groupCount = 0;

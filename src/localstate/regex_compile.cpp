@@ -95,6 +95,33 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     for (std::string& r : runs)
         if (!r.empty() && std::find(p.required.begin(), p.required.end(), r) == p.required.end())
             p.required.push_back(std::move(r));
+    // Each group's edges as fixed offsets, where the units on one side of
+    // every edge have fixed widths: the match's bounds then give them all.
+    std::vector<int64_t> fixed(2 * static_cast<size_t>(groups + 1), -1);
+    fixed[0] = 0;
+    fixed[1] = ~int64_t{0};
+    int64_t before = 0;
+    bool beforeFixed = true;
+    for (size_t i = 0; i < items->size(); ++i) {
+        const Item& it = (*items)[i];
+        if (it.kind == Item::Unit) {
+            beforeFixed = beforeFixed && it.min == it.max;
+            before += it.min;
+            continue;
+        }
+        int64_t after = 0;
+        bool afterFixed = true;
+        for (size_t k = i + 1; k < items->size(); ++k)
+            if ((*items)[k].kind == Item::Unit) {
+                afterFixed = afterFixed && (*items)[k].min == (*items)[k].max;
+                after += (*items)[k].min;
+            }
+        fixed[2 * static_cast<size_t>(it.group) + (it.kind == Item::Close)] =
+            beforeFixed ? before : afterFixed ? ~after : -1;
+    }
+    bool allFixed = true;
+    for (size_t k = 2; k < fixed.size(); ++k) allFixed = allFixed && fixed[k] != -1;
+    if (allFixed) p.fixedSlots = std::move(fixed);
     p.prefixProbes = RarestUnits(p.prefix);
     for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));
     return p;

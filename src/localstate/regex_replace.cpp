@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <iterator>
 
 #include "localstate/regex.h"
 
@@ -99,18 +98,19 @@ struct Matches {
     const size_t* Span(size_t k) const { return &spans[k * stride]; }
     size_t Count() const { return spans.size() / stride; }
 
+    // Appends the match's replacement to `out`, a string or vector of
+    // units, a run at a time.
     template <class Out>
-    Out Emit(const size_t* span, const Unit* t, Out d) const {
+    void Emit(const size_t* span, const Unit* t, Out* out) const {
         const size_t* g = span + 2;
         for (const Piece& piece : pieces) {
             if (piece.group < 0) {
-                d = std::copy(piece.text.begin(), piece.text.end(), d);
+                out->insert(out->end(), piece.text.begin(), piece.text.end());
             } else {
-                if (g[0] != kNoPart && g[1] != kNoPart) d = std::copy(t + g[0], t + g[1], d);
+                if (g[0] != kNoPart && g[1] != kNoPart) out->insert(out->end(), t + g[0], t + g[1]);
                 g += 2;
             }
         }
-        return d;
     }
 
     // False for a pattern that does not compile or a replacement refused.
@@ -170,7 +170,7 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
     for (size_t k = 0; k < m.Count(); ++k) {
         const size_t* span = m.Span(k);
         const size_t made = inserted.size();
-        m.Emit(span, t.data, std::back_inserter(inserted));
+        m.Emit(span, t.data, &inserted);
         edits.push_back({span[0], span[1], made, inserted.size() - made});
     }
     text.Apply(edits, inserted);
@@ -184,12 +184,11 @@ bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16s
     if (!m.Find(pattern, replacement, t) || !m.changed) return false;
     out->clear();
     out->reserve(m.outSize);
-    auto d = std::back_inserter(*out);
     size_t from = 0;
     for (size_t k = 0; k < m.Count(); ++k) {
         const size_t* span = m.Span(k);
         out->append(text.data() + from, span[0] - from);
-        m.Emit(span, t.data, d);
+        m.Emit(span, t.data, out);
         from = span[1];
     }
     out->append(text.data() + from, text.size() - from);

@@ -243,6 +243,14 @@ bool Searcher<Unit>::Search(size_t from, Groups* groups) {
         if (finder_->End(from, &end)) {
             if (end == kNoPart) return false;
             if (finder_->Start(from, end, &start) && start != kNoPart) {
+                if (!m.p.fixedSlots.empty()) {
+                    groups->resize(m.p.fixedSlots.size());
+                    for (size_t k = 0; k < groups->size(); ++k) {
+                        const int64_t at = m.p.fixedSlots[k];
+                        (*groups)[k] = at >= 0 ? start + static_cast<size_t>(at) : end - static_cast<size_t>(~at);
+                    }
+                    return true;
+                }
                 const size_t size = m.t.size;
                 m.t.size = end;
                 const bool found = m.Search(start, groups, true);
