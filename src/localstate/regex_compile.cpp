@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "localstate/regex.h"
 
@@ -97,7 +98,8 @@ std::optional<Program> Compile(std::u16string_view pattern) {
             p.required.push_back(std::move(r));
     // Each group's edges as fixed offsets, where the units on one side of
     // every edge have fixed widths: the match's bounds then give them all.
-    std::vector<int64_t> fixed(2 * static_cast<size_t>(groups + 1), -1);
+    const int64_t kMoves = INT64_MIN;  // ~offset is negative, -1 included
+    std::vector<int64_t> fixed(2 * static_cast<size_t>(groups + 1), kMoves);
     fixed[0] = 0;
     fixed[1] = ~int64_t{0};
     int64_t before = 0;
@@ -117,10 +119,10 @@ std::optional<Program> Compile(std::u16string_view pattern) {
                 after += (*items)[k].min;
             }
         fixed[2 * static_cast<size_t>(it.group) + (it.kind == Item::Close)] =
-            beforeFixed ? before : afterFixed ? ~after : -1;
+            beforeFixed ? before : afterFixed ? ~after : kMoves;
     }
     bool allFixed = true;
-    for (size_t k = 2; k < fixed.size(); ++k) allFixed = allFixed && fixed[k] != -1;
+    for (size_t k = 2; k < fixed.size(); ++k) allFixed = allFixed && fixed[k] != kMoves;
     if (allFixed) p.fixedSlots = std::move(fixed);
     p.prefixProbes = RarestUnits(p.prefix);
     for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));
