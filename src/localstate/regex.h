@@ -227,6 +227,21 @@ public:
         size_t start, end, from, length;  // from/length: in `inserted`
     };
     void Apply(const std::vector<Edit>& edits, const std::vector<Unit>& inserted);
+    // Whether a text of `size` units fits the buffer as it is.
+    bool Fits(size_t size) const { return offset_ + size <= capacity_; }
+    // The text rewritten into a new buffer of `size` units, with room for
+    // the rules still to come: `fill` writes all of it from the pointer it
+    // is given, reading the old text meanwhile.
+    template <class Fill>
+    void Rebuild(size_t size, Fill fill) {
+        const size_t capacity = offset_ + size + size / 64 + 4096;
+        std::unique_ptr<char16_t[]> bigger(new char16_t[(capacity * sizeof(Unit) + 1) / 2]);
+        std::memcpy(bigger.get(), storage_.get(), offset_ * sizeof(Unit));
+        fill(reinterpret_cast<Unit*>(bigger.get()) + offset_);
+        storage_ = std::move(bigger);
+        capacity_ = capacity;
+        size_ = size;
+    }
 
 private:
     Unit* Mutable() { return reinterpret_cast<Unit*>(storage_.get()) + offset_; }

@@ -86,13 +86,24 @@ void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Uni
 
 namespace {
 
+// Units written from a pointer on, as Emit writes to a string or vector.
+template <class Unit>
+struct Sink {
+    Unit* d;
+    Unit* end() const { return d; }
+    template <class It>
+    void insert(Unit*, It first, It last) {
+        d = std::copy(first, last, d);
+    }
+};
+
 // Every match of a replace-all, found on the text as it is: per match its
 // start and end, then where each group the replacement names lies.
 template <class Unit>
 struct Matches {
     std::vector<Piece> pieces;
     std::vector<size_t> spans;
-    size_t stride = 2, outSize = 0;
+    size_t stride = 2, outSize = 0, insertedSize = 0;
     bool changed = false;
 
     const size_t* Span(size_t k) const { return &spans[k * stride]; }
@@ -149,6 +160,7 @@ struct Matches {
             }
             changed = changed || !same || cursor != g[1];
             outSize += length - (spans[at + 1] - spans[at]);
+            insertedSize += length;
             // After an empty match the search moves on by one unit.
             from = g[1] > g[0] ? g[1] : g[1] + 1;
         }
@@ -164,9 +176,25 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
     const Units<Unit> t = text.View();
     Matches<Unit> m;
     if (!m.Find(pattern, replacement, t) || !m.changed) return false;
+    if (!text.Fits(m.outSize)) {
+        // Growing past the buffer: one pass straight into the new one.
+        text.Rebuild(m.outSize, [&](Unit* d) {
+            Sink<Unit> out{d};
+            size_t from = 0;
+            for (size_t k = 0; k < m.Count(); ++k) {
+                const size_t* span = m.Span(k);
+                out.insert(out.end(), t.data + from, t.data + span[0]);
+                m.Emit(span, t.data, &out);
+                from = span[1];
+            }
+            out.insert(out.end(), t.data + from, t.data + t.size);
+        });
+        return true;
+    }
     std::vector<typename EditText<Unit>::Edit> edits;
     std::vector<Unit> inserted;
     edits.reserve(m.Count());
+    inserted.reserve(m.insertedSize);
     for (size_t k = 0; k < m.Count(); ++k) {
         const size_t* span = m.Span(k);
         const size_t made = inserted.size();
