@@ -55,4 +55,27 @@ TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
     }
 }
 
+// A state that keeps to a long run is passed over to the next unit that
+// can change it: every run length, of ASCII and of high units, must end
+// exactly at a closing brace (no match from there) or at the literal.
+TEST(Regex, LongRunsEndWhereTheirStateChanges) {
+    const auto p = regex::Compile(u"x[^}]*?\"v\"");
+    ASSERT_TRUE(p);
+    for (char16_t filler : {u'a', u'\x3A9'}) {
+        for (size_t run = 0; run < 40; ++run) {
+            for (bool brace : {true, false}) {
+                const std::u16string text = u"x" + std::u16string(run, filler) + (brace ? u"}x\"v\"" : u"\"v\"");
+                const std::string bytes(text.begin(), text.end());
+                regex::Groups wide, narrow;
+                ASSERT_TRUE(regex::Searcher<char16_t>(*p, {text.data(), text.size()}).Search(0, &wide));
+                ASSERT_TRUE(regex::Searcher<uint8_t>(*p, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()})
+                                .Search(0, &narrow));
+                EXPECT_EQ(wide[0], brace ? run + 2 : 0) << run;
+                EXPECT_EQ(wide[1], text.size()) << run;
+                EXPECT_EQ(narrow, wide) << run;
+            }
+        }
+    }
+}
+
 }  // namespace
