@@ -75,6 +75,10 @@ struct Program {
     // Lower-case literals every match holds past its prefix: a text
     // without one of them after a start cannot match from there.
     std::vector<std::string> required;
+    // Per required literal: units (lower case, at most four) no part of a
+    // match before the literal can take; a match's literal starts no later
+    // than the first of them after its start. Empty when there are none.
+    std::vector<std::string> requiredBarriers;
     // Where every group's edges lie, when that follows from the match's
     // bounds alone: an offset from its start, or ~offset from its end.
     // Empty otherwise.

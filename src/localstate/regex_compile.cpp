@@ -58,6 +58,21 @@ void Emit(const std::vector<Item>& items, bool saves, std::vector<Inst>* out) {
     }
 }
 
+// Up to four units that no item in `before` can take, the ones JSON text
+// has most of first: a match must reach its literal before the first of
+// them, so the sooner one comes the sooner a hopeless start is seen.
+std::string Barrier(const Set& before) {
+    std::string out;
+    auto add = [&](uint32_t c) {
+        if (out.size() < 4 && !before.Has(c) && out.find(static_cast<char>(c)) == std::string::npos &&
+            !(c >= 'A' && c <= 'Z'))
+            out += static_cast<char>(c);
+    };
+    for (char c : std::string_view(",}]\":{[ ")) add(static_cast<uint8_t>(c));
+    for (uint32_t c = 1; c < 128; ++c) add(c);
+    return out;
+}
+
 }  // namespace
 
 std::optional<Program> Compile(std::u16string_view pattern) {
@@ -69,15 +84,27 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     p.insts.push_back({Op::Save, 0, 0});
     Emit(*items, true, &p.insts);
     bool inPrefix = true;
-    std::vector<std::string> runs(1);  // literal runs; groups' edges do not break one
+    // Literal runs (groups' edges do not break one), each with the units
+    // nothing before it can take.
+    struct Run {
+        std::string text, barrier;
+    };
+    std::vector<Run> runs(1);
+    Set taken;  // every unit some item so far can take
     for (const Item& it : *items) {
         if (it.kind != Item::Unit) continue;
         p.sets.push_back(it.set);
         const char single = SingleChar(it.set);
         inPrefix = inPrefix && single && it.min == 1 && it.max == 1;
         if (inPrefix) p.prefix += single;
-        if (single && it.min == 1 && it.max == 1 && !inPrefix) runs.back() += single;
-        else if (!runs.back().empty()) runs.emplace_back();
+        if (single && it.min == 1 && it.max == 1 && !inPrefix) {
+            if (runs.back().text.empty()) runs.back().barrier = Barrier(taken);
+            runs.back().text += single;
+        } else if (!runs.back().text.empty()) {
+            runs.emplace_back();
+        }
+        for (int w = 0; w < 2; ++w) taken.ascii[w] |= it.set.ascii[w];
+        taken.high = taken.high || it.set.high;
     }
     // The units backwards, each with its set's number as it was: what a
     // match looks like read from its end, which finds where it starts.
@@ -91,11 +118,12 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     p.insts.push_back({Op::Match, 0, 0});
     // Longest first: a long literal is rarely there by chance, and a text
     // that lacks one ends the search at once.
-    std::stable_sort(runs.begin(), runs.end(),
-                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (std::string& r : runs)
-        if (!r.empty() && std::find(p.required.begin(), p.required.end(), r) == p.required.end())
-            p.required.push_back(std::move(r));
+    std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.text.size() > b.text.size(); });
+    for (Run& r : runs)
+        if (!r.text.empty() && std::find(p.required.begin(), p.required.end(), r.text) == p.required.end()) {
+            p.required.push_back(std::move(r.text));
+            p.requiredBarriers.push_back(std::move(r.barrier));
+        }
     // Each group's edges as fixed offsets, where the units on one side of
     // every edge have fixed widths: the match's bounds then give them all.
     const int64_t kMoves = INT64_MIN;  // ~offset is negative, -1 included

@@ -190,12 +190,63 @@ Dfas& DfasOf(const Program& p) {
     return *p.dfas;
 }
 
+// Whether a match may start at a candidate, by the required literals that
+// have barriers: each must start before the first of its barrier units
+// after the start. Where one cannot, no start before that barrier unit can
+// either: the place to look again.
+template <class Unit>
+class BarriersAhead {
+public:
+    BarriersAhead(const Program& p, Units<Unit> t) : p_(p), t_(t), next_(p.required.size(), kUnknown) {}
+    // kNoPart when a match may start at pos; else where to look again.
+    size_t operator()(size_t pos) {
+        for (size_t i = 0; i < next_.size(); ++i) {
+            const std::string& barrier = p_.requiredBarriers[i];
+            const std::string& literal = p_.required[i];
+            if (barrier.empty()) continue;
+            // Barrier units come soon in most texts: the first one, looked
+            // for close by, bounds the scan for the literal.
+            const size_t near = Barrier(barrier, pos, std::min(t_.size, pos + kNear));
+            if (near < t_.size && near < pos + kNear) {
+                const Units<Unit> upTo{t_.data, std::min(t_.size, near + literal.size())};
+                if (FindLiteral(literal, p_.requiredProbes[i], upTo, pos) == kNoPart) return near + 1;
+                continue;
+            }
+            // Else the literal's next place, kept for the next start, bounds
+            // the scan for a barrier unit.
+            if (next_[i] == kUnknown || (next_[i] != kNoPart && next_[i] < pos))
+                next_[i] = FindLiteral(literal, p_.requiredProbes[i], t_, pos);
+            if (next_[i] == kNoPart) return t_.size + 1;  // not ahead at all
+            const size_t b = Barrier(barrier, pos, next_[i]);
+            if (b < next_[i]) return b + 1;
+        }
+        return kNoPart;
+    }
+
+private:
+    static constexpr size_t kUnknown = kNoPart - 1;
+    static constexpr size_t kNear = 1024;
+
+    // The first barrier unit in [from, to), or `to`.
+    size_t Barrier(const std::string& barrier, size_t from, size_t to) const {
+        const Units<Unit> upTo{t_.data, to};
+        size_t b = FindAnyOf(barrier, upTo, from);
+        while (b < to && (t_[b] >= 128 || barrier.find(static_cast<char>(Fold(t_[b]))) == std::string::npos))
+            b = FindAnyOf(barrier, upTo, b + 1);
+        return b;
+    }
+
+    const Program& p_;
+    Units<Unit> t_;
+    std::vector<size_t> next_;
+};
+
 // From `from` to where no thread is left: the end of the last match seen
 // (with `first`, of the first), kNoPart for none. False when the states
 // grew too many.
 template <class Unit>
-bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requiredAhead, bool first, size_t from,
-          size_t* end) {
+bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requiredAhead,
+          BarriersAhead<Unit>& barriersAhead, bool first, size_t from, size_t* end) {
     if (core.Full()) core.Reset();
     const size_t len = t.size;
     const bool anywhere = p.prefix.empty();
@@ -214,8 +265,13 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
         }
         if (f & Core::kDead) {
             if (s != 0) break;  // matched, and nothing can match later
-            pos = FindLiteral(p.prefix, p.prefixProbes, t, pos);
-            if (pos == kNoPart || !requiredAhead(pos)) break;
+            size_t again = pos;
+            while (again != kNoPart) {
+                pos = FindLiteral(p.prefix, p.prefixProbes, t, again);
+                if (pos == kNoPart || !requiredAhead(pos)) break;
+                again = barriersAhead(pos);
+            }
+            if (pos == kNoPart || again != kNoPart) break;
         }
         if (!(f & Core::kMatched) && startedAt != pos && (anywhere || IsCandidate(p, t, pos))) {
             startedAt = pos;
@@ -265,11 +321,13 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
 
 template <class Unit>
 struct MatchFinder<Unit>::Impl {
-    Impl(const Program& prog, Units<Unit> text) : p(prog), t(text), dfas(DfasOf(prog)), requiredAhead(prog, text) {}
+    Impl(const Program& prog, Units<Unit> text)
+        : p(prog), t(text), dfas(DfasOf(prog)), requiredAhead(prog, text), barriersAhead(prog, text) {}
     const Program& p;
     Units<Unit> t;
     Dfas& dfas;
     RequiredAhead<Unit> requiredAhead;
+    BarriersAhead<Unit> barriersAhead;
 };
 
 template <class Unit>
@@ -280,7 +338,7 @@ MatchFinder<Unit>::~MatchFinder() = default;
 template <class Unit>
 bool MatchFinder<Unit>::End(size_t from, size_t* end) {
     Impl& m = *impl_;
-    return Scan(m.p, m.dfas.forward, m.t, m.requiredAhead, false, from, end);
+    return Scan(m.p, m.dfas.forward, m.t, m.requiredAhead, m.barriersAhead, false, from, end);
 }
 
 // Read backwards from the end without priorities: the earliest start of a
@@ -307,8 +365,9 @@ template class MatchFinder<char16_t>;
 template <class Unit>
 bool Test(const Program& p, Units<Unit> text) {
     RequiredAhead<Unit> requiredAhead(p, text);
+    BarriersAhead<Unit> barriersAhead(p, text);
     size_t end = kNoPart;
-    if (Scan(p, DfasOf(p).any, text, requiredAhead, true, 0, &end)) return end != kNoPart;
+    if (Scan(p, DfasOf(p).any, text, requiredAhead, barriersAhead, true, 0, &end)) return end != kNoPart;
     Groups g;
     return Searcher<Unit>(p, text).Search(0, &g);
 }

@@ -173,7 +173,12 @@ size_t FindLastLiteral(std::string_view lit, Probes probes, Units<Unit> t) {
 
 template <class Unit>
 size_t FindAnyOf(std::string_view units, Units<Unit> t, size_t pos) {
-    auto wanted = [&](uint32_t u) { return u < 128 && units.find(static_cast<char>(Fold(u))) != std::string_view::npos; };
+    auto wanted = [&](uint32_t u) {
+        const char c = static_cast<char>(Fold(u));
+        for (char w : units)
+            if (u < 128 && c == w) return true;
+        return false;
+    };
 #ifdef DZD_REGEX_SSE2
     __m128i want[4], orMask[4];
     const size_t count = std::min<size_t>(units.size(), 4);
