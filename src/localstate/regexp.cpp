@@ -33,6 +33,12 @@ std::u16string RegexReplace(const std::u16string& source, const std::u16string& 
     return out;
 }
 
+bool RegexReplace(const std::u16string& source, const std::u16string& pattern, const std::u16string& replacement,
+                  std::u16string* out) {
+    if (g_pendingMessages) g_pendingMessages();
+    return regex::ReplaceAll(source, pattern, replacement, out);
+}
+
 bool RegexTest(const std::u16string& pattern, const std::u16string& text) {
     const std::shared_ptr<const regex::Program> p = regex::CompileCached(pattern);
     return p && regex::Test(*p, regex::Units<char16_t>{text.data(), text.size()});

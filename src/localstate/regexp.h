@@ -11,6 +11,11 @@
 std::u16string RegexReplace(const std::u16string& source, const std::u16string& pattern,
                             const std::u16string& replacement);
 
+// The same, true with the result in *out only when something changed: an
+// unchanged text is not copied.
+bool RegexReplace(const std::u16string& source, const std::u16string& pattern, const std::u16string& replacement,
+                  std::u16string* out);
+
 // The same on a text edited in place, 8-bit or 16-bit units; true when
 // some match's replacement differs from what it matched. Nothing moves when
 // nothing changes.
