@@ -121,8 +121,11 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.text.size() > b.text.size(); });
     for (Run& r : runs)
         if (!r.text.empty() && std::find(p.required.begin(), p.required.end(), r.text) == p.required.end()) {
+            // Only the longest literal is checked against its barrier: each
+            // check costs two short scans at every start, and a short
+            // literal is found close by too often to rule a start out.
+            p.requiredBarriers.push_back(p.required.empty() ? std::move(r.barrier) : std::string());
             p.required.push_back(std::move(r.text));
-            p.requiredBarriers.push_back(std::move(r.barrier));
         }
     // Each group's edges as fixed offsets, where the units on one side of
     // every edge have fixed widths: the match's bounds then give them all.

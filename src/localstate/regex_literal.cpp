@@ -2,6 +2,9 @@
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
+#ifdef _MSC_VER
+#include <intrin.h>
+#endif
 #define DZD_REGEX_SSE2 1
 #endif
 
@@ -60,22 +63,28 @@ inline __m128i Load16(const char16_t* at) {
     std::memcpy(&hi, at + 8, sizeof hi);
     return _mm_packus_epi16(lo, hi);
 }
+// Lanes of 16 units at `at` (shifted by the probe's offset) where the
+// probe's unit is.
 template <class Unit>
-inline int Hits(const Unit* at, const Probe& a, const Probe& b, __m128i wantA, __m128i orA, __m128i wantB, __m128i orB) {
-    const __m128i x = _mm_cmpeq_epi8(_mm_or_si128(Load16(at + a.offset), orA), wantA);
-    const __m128i y = _mm_cmpeq_epi8(_mm_or_si128(Load16(at + b.offset), orB), wantB);
-    return _mm_movemask_epi8(_mm_and_si128(x, y));
+inline __m128i Equal(const Unit* at, const Probe& p, __m128i want, __m128i orMask) {
+    return _mm_cmpeq_epi8(_mm_or_si128(Load16(at + p.offset), orMask), want);
 }
+// The lowest and highest bits set in a mask that is not 0.
+#ifdef _MSC_VER
 inline int LowestBit(uint32_t bits) {
-    int i = 0;
-    while (!((bits >> i) & 1)) ++i;
-    return i;
+    unsigned long i;
+    _BitScanForward(&i, bits);
+    return static_cast<int>(i);
 }
 inline int HighestBit(uint32_t bits) {
-    int i = 31;
-    while (!((bits >> i) & 1)) --i;
-    return i;
+    unsigned long i;
+    _BitScanReverse(&i, bits);
+    return static_cast<int>(i);
 }
+#else
+inline int LowestBit(uint32_t bits) { return __builtin_ctz(bits); }
+inline int HighestBit(uint32_t bits) { return 31 - __builtin_clz(bits); }
+#endif
 #endif
 
 }  // namespace
@@ -110,8 +119,22 @@ struct Needle {
     // One bit per candidate start in [at, at + 32) where both probes hold.
     template <class Unit>
     uint32_t Block(const Unit* at) const {
-        return static_cast<uint32_t>(Hits(at, a, b, wantA, orA, wantB, orB)) |
-               static_cast<uint32_t>(Hits(at + 16, a, b, wantA, orA, wantB, orB)) << 16;
+        return Both(at, Equal(at, a, wantA, orA), Equal(at + 16, a, wantA, orA));
+    }
+    // The same with the rarer probe alone first, which pays where most
+    // blocks have none of it; counts the blocks that have.
+    template <class Unit>
+    uint32_t SparseBlock(const Unit* at, unsigned* withA) const {
+        const __m128i a0 = Equal(at, a, wantA, orA), a1 = Equal(at + 16, a, wantA, orA);
+        if (!_mm_movemask_epi8(_mm_or_si128(a0, a1))) return 0;
+        ++*withA;
+        return Both(at, a0, a1);
+    }
+    template <class Unit>
+    uint32_t Both(const Unit* at, __m128i a0, __m128i a1) const {
+        const __m128i b0 = Equal(at, b, wantB, orB), b1 = Equal(at + 16, b, wantB, orB);
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(a0, b0))) |
+               static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(a1, b1))) << 16;
     }
     __m128i wantA, orA, wantB, orB;
 #endif
@@ -141,11 +164,28 @@ size_t FindLiteral(std::string_view lit, Probes probes, Units<Unit> t, size_t po
     const Needle n(lit, probes);
 #ifdef DZD_REGEX_SSE2
     // 32 candidate starts at a time; every load stays inside the text as
-    // long as the last of them does not pass `last`.
-    for (; pos + 31 <= last; pos += 32)
-        for (uint32_t bits = n.Block(t.data + pos); bits; bits &= bits - 1) {
+    // long as the last of them does not pass `last`. The rarer probe is
+    // tried alone while it is missing from most blocks; where it is not
+    // (in base64, say, where every letter is common), both always.
+    auto verify = [&](uint32_t bits) {
+        for (; bits; bits &= bits - 1) {
             const size_t at = pos + static_cast<size_t>(LowestBit(bits));
             if (n.At(t, at)) return at;
+        }
+        return kNoPart;
+    };
+    for (unsigned withA = 0; pos + 31 <= last && withA < 24;) {
+        withA = 0;
+        for (const size_t roundEnd = std::min(last - 31, pos + 32 * 32); pos <= roundEnd; pos += 32)
+            if (const uint32_t bits = n.SparseBlock(t.data + pos, &withA)) {
+                const size_t at = verify(bits);
+                if (at != kNoPart) return at;
+            }
+    }
+    for (; pos + 31 <= last; pos += 32)
+        if (const uint32_t bits = n.Block(t.data + pos)) {
+            const size_t at = verify(bits);
+            if (at != kNoPart) return at;
         }
 #endif
     for (; pos <= last; ++pos)
