@@ -231,8 +231,7 @@ private:
     size_t Barrier(const std::string& barrier, size_t from, size_t to) const {
         const Units<Unit> upTo{t_.data, to};
         size_t b = FindAnyOf(barrier, upTo, from);
-        while (b < to && (t_[b] >= 128 || barrier.find(static_cast<char>(Fold(t_[b]))) == std::string::npos))
-            b = FindAnyOf(barrier, upTo, b + 1);
+        while (b < to && t_[b] >= 128) b = FindAnyOf(barrier, upTo, b + 1);  // the only early stops
         return b;
     }
 
