@@ -72,6 +72,7 @@ struct Program {
     std::vector<Set> sets;
     std::vector<Inst> reverse;  // the units from last to first, no saves, then the match
     std::string prefix;  // lower-case literal every match starts with
+    size_t prefixShift = 0;  // how far apart two starts must at least be
     // Lower-case literals every match holds past its prefix: a text
     // without one of them after a start cannot match from there.
     std::vector<std::string> required;

@@ -155,6 +155,15 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     bool allFixed = true;
     for (size_t k = 2; k < fixed.size(); ++k) allFixed = allFixed && fixed[k] != kMoves;
     if (allFixed) p.fixedSlots = std::move(fixed);
+    // The prefix's smallest period: no other match can start less than
+    // that far after a start, since the prefix would have to overlap
+    // itself there.
+    p.prefixShift = p.prefix.size();
+    for (size_t shift = 1; shift < p.prefix.size(); ++shift)
+        if (p.prefix.compare(shift, std::string::npos, p.prefix, 0, p.prefix.size() - shift) == 0) {
+            p.prefixShift = shift;
+            break;
+        }
     p.prefixProbes = RarestUnits(p.prefix);
     for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));
     return p;

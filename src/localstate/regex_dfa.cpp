@@ -43,7 +43,7 @@ public:
         next_.clear();
         info_.clear();
         ids_.clear();
-        anchored_ = kUnknown;
+        anchored_ = afterPrefix_ = kUnknown;
         Resolve({}, false, false);  // state 0: nothing alive, nothing matched
     }
 
@@ -73,6 +73,16 @@ public:
         const int32_t n = Resolve(std::move(pcs), (info_[static_cast<size_t>(s)] & kMatched) != 0, now);
         if (n >= 0) states_[static_cast<size_t>(s)].withStart = n;
         return n;
+    }
+
+    // From nothing alive, a start and the prefix's first prefixShift units:
+    // a start needs no table steps through what the literal scan has seen.
+    int32_t AfterPrefix(const Program& p) {
+        if (afterPrefix_ != kUnknown) return afterPrefix_;
+        int32_t s = WithStart(p, 0);
+        for (size_t i = 0; i < p.prefixShift && s >= 0; ++i) s = Next(p, s, static_cast<uint8_t>(p.prefix[i]));
+        if (s >= 0) afterPrefix_ = s;
+        return s;
     }
 
     int32_t Anchored(const Program& p) {
@@ -175,7 +185,7 @@ private:
     std::vector<uint8_t> info_;
     std::map<std::vector<int32_t>, int32_t> ids_;
     std::vector<uint8_t> seen_;
-    int32_t anchored_ = kUnknown;
+    int32_t anchored_ = kUnknown, afterPrefix_ = kUnknown;
 };
 
 
@@ -274,7 +284,12 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
         }
         if (!(f & Core::kMatched) && startedAt != pos && (anywhere || IsCandidate(p, t, pos))) {
             startedAt = pos;
-            s = core.WithStart(p, s);
+            if (s == 0 && !anywhere) {
+                s = core.AfterPrefix(p);
+                pos += p.prefixShift;
+            } else {
+                s = core.WithStart(p, s);
+            }
             if (s < 0) return false;
             continue;
         }

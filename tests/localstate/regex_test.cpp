@@ -78,4 +78,27 @@ TEST(Regex, LongRunsEndWhereTheirStateChanges) {
     }
 }
 
+// A start passes over the units its literal scan has seen, but no further
+// than where the literal could start again overlapping itself.
+TEST(Regex, StartsOverlappingAFailedOneAreFound) {
+    struct Case {
+        const char16_t *pattern, *text;
+        size_t start, end;
+    } const cases[] = {
+        {u"aa\\s*?b", u"aaab", 1, 4},
+        {u"\"a\"\\s*?:", u"\"a\"a\" :", 2, 7},
+        {u"abab[0-9]", u"abababab1", 4, 9},
+    };
+    for (const Case& c : cases) {
+        const auto p = regex::Compile(c.pattern);
+        ASSERT_TRUE(p) << c.text;
+        const std::u16string text = c.text;
+        regex::Groups g;
+        ASSERT_TRUE(regex::Searcher<char16_t>(*p, {text.data(), text.size()}).Search(0, &g)) << c.text;
+        EXPECT_EQ(g[0], c.start) << c.text;
+        EXPECT_EQ(g[1], c.end) << c.text;
+        EXPECT_TRUE(regex::Test(*p, regex::Units<char16_t>{text.data(), text.size()})) << c.text;
+    }
+}
+
 }  // namespace
