@@ -121,12 +121,20 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.text.size() > b.text.size(); });
     for (Run& r : runs)
         if (!r.text.empty() && std::find(p.required.begin(), p.required.end(), r.text) == p.required.end()) {
-            // Only the longest literal is checked against its barrier: each
-            // check costs two short scans at every start, and a short
-            // literal is found close by too often to rule a start out.
-            p.requiredBarriers.push_back(p.required.empty() ? std::move(r.barrier) : std::string());
+            p.requiredBarriers.push_back(std::move(r.barrier));
             p.required.push_back(std::move(r.text));
         }
+    // Only one literal is checked against its barrier, as each check costs
+    // two short scans at every start: the one with the fewest barrier units,
+    // which is the one after a run that takes nearly anything (where the DFA
+    // would walk longest), the longest of those.
+    size_t checked = p.required.size();
+    for (size_t i = 0; i < p.required.size(); ++i)
+        if (!p.requiredBarriers[i].empty() &&
+            (checked == p.required.size() || p.requiredBarriers[i].size() < p.requiredBarriers[checked].size()))
+            checked = i;
+    for (size_t i = 0; i < p.required.size(); ++i)
+        if (i != checked) p.requiredBarriers[i].clear();
     // Each group's edges as fixed offsets, where the units on one side of
     // every edge have fixed widths: the match's bounds then give them all.
     const int64_t kMoves = INT64_MIN;  // ~offset is negative, -1 included
