@@ -19,8 +19,8 @@
 // where a match ends and starts, one unit at a time with runs a state keeps
 // to skipped by SIMD compares; a Pike VM then reads only the match for its
 // groups. A literal the pattern starts with is looked for with SIMD
-// compares before either runs. A search reads each unit a fixed number of
-// times, and nothing recurses on the text.
+// compares before either runs. Each search takes time linear in the text,
+// and nothing recurses on it.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -78,7 +78,8 @@ struct Program {
     std::vector<std::string> required;
     // Per required literal: units (lower case, at most four) no part of a
     // match before the literal can take; a match's literal starts no later
-    // than the first of them after its start. Empty when there are none.
+    // than the first of them after its start. Empty but for the one literal
+    // the search checks so.
     std::vector<std::string> requiredBarriers;
     // Where every group's edges lie, when that follows from the match's
     // bounds alone: an offset from its start, or ~offset from its end.

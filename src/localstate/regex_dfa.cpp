@@ -188,7 +188,6 @@ private:
     int32_t anchored_ = kUnknown, afterPrefix_ = kUnknown;
 };
 
-
 struct Dfas {
     Core forward{Core::Forward}, backward{Core::Backward}, any{Core::Any};
 };
