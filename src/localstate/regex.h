@@ -187,6 +187,9 @@ public:
     bool operator()(size_t pos) {
         for (size_t i = 0; i < seen_.size(); ++i) {
             Seen& s = seen_[i];
+            // A one-unit literal is looked for once: most texts have it
+            // everywhere, and then the looks cost more than they rule out.
+            if (s.at != kUnknown && s.at != kNoPart && p_.required[i].size() == 1) continue;
             if (s.at != kUnknown && (s.at == kNoPart || s.at >= pos || s.last)) {
                 if (s.at == kNoPart || s.at < pos) return false;
                 continue;
