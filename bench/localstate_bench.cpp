@@ -36,14 +36,6 @@ namespace {
 
 using namespace localstate_rules;
 
-// The repair's two follow-up patterns, which the rules keep to themselves;
-// the peers need them to run the same sequence.
-const std::u16string kEmptyListPattern = std::u16string(kListPattern) + u"(" + kEmptyListSuffix + u")";
-const char16_t kEmptyListReplacement[] = uR"($1"block-insecure-private-network-requests@2"$2)";
-const char16_t kNewListInEmptyObjectPattern[] =
-    uR"(("browser"\s*?:\s*?\{"enabled_labs_experiments":\["block-insecure-private-network-requests@2"\]),(\s*?\}))";
-const char16_t kDropCommaReplacement[] = u"$1$2";
-
 // --- inputs -----------------------------------------------------------------
 
 struct Input {

@@ -53,9 +53,18 @@ inline const char16_t kListPattern[] = uR"(("browser"\s*?:\s*?\{[^}]*?"enabled_l
 inline const char16_t kEmptyListSuffix[] = uR"(\s*?\])";
 inline const char16_t kChoicePattern[] = u"block-insecure-private-network-requests@[0-9]";
 inline const char16_t kBrowserPattern[] = uR"(("browser"\s*?:\s*?\{))";
-inline const char16_t kAddToEmptyReplacement[] = uR"($1"block-insecure-private-network-requests@2")";
 inline const char16_t kChoiceReplacement[] = u"block-insecure-private-network-requests@2";
 inline const char16_t kAddFirstReplacement[] = uR"($1"block-insecure-private-network-requests@2",)";
 inline const char16_t kNewListReplacement[] =
     uR"($1"enabled_labs_experiments":["block-insecure-private-network-requests@2"],)";
+// Only empty lists take the entry without a comma: the same replacement on
+// a non-empty list elsewhere in the file would run the entry into that
+// list's first element.
+inline const std::u16string kEmptyListPattern = std::u16string(kListPattern) + u"(" + kEmptyListSuffix + u")";
+inline const char16_t kEmptyListReplacement[] = uR"($1"block-insecure-private-network-requests@2"$2)";
+// A new list put into an empty browser object must not be followed by a
+// comma; this finds exactly what the new-list replacement made of one.
+inline const char16_t kNewListInEmptyObjectPattern[] =
+    uR"(("browser"\s*?:\s*?\{"enabled_labs_experiments":\["block-insecure-private-network-requests@2"\]),(\s*?\}))";
+inline const char16_t kDropCommaReplacement[] = u"$1$2";
 }  // namespace localstate_rules

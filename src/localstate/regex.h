@@ -106,6 +106,18 @@ struct Units {
     uint32_t operator[](size_t i) const { return data[i]; }
 };
 
+// A unit with an ASCII capital mapped onto its small letter.
+inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
+
+// Whether the lower-case literal stands at `pos` in either case.
+template <class Unit>
+inline bool LiteralAt(std::string_view literal, Units<Unit> t, size_t pos) {
+    if (pos > t.size || t.size - pos < literal.size()) return false;
+    for (size_t i = 0; i < literal.size(); ++i)
+        if (Fold(t[pos + i]) != static_cast<uint8_t>(literal[i])) return false;
+    return true;
+}
+
 // Offsets of a match and its groups: [2g] start, [2g+1] end; group 0 is the
 // whole match; kNoPart for a group that took no part.
 constexpr size_t kNoPart = static_cast<size_t>(-1);
@@ -178,8 +190,9 @@ size_t FindAnyOf(std::string_view units, Units<Unit> text, size_t from);
 // Whether every required literal still occurs at or after a start. Each
 // literal's next place is found by a scan onwards, which is short where it
 // turns up often; once a literal has made that scan often, its last place
-// is found instead, once, by a scan from the end. Starts must come in
-// increasing order.
+// is found instead, once, by a scan from the end. A one-unit literal is
+// looked for once only: most texts have it everywhere, and looking again
+// costs more than it rules out. Starts must come in increasing order.
 template <class Unit>
 class RequiredAhead {
 public:
@@ -187,19 +200,13 @@ public:
     bool operator()(size_t pos) {
         for (size_t i = 0; i < seen_.size(); ++i) {
             Seen& s = seen_[i];
-            // A one-unit literal is looked for once: most texts have it
-            // everywhere, and then the looks cost more than they rule out.
-            if (s.at != kUnknown && s.at != kNoPart && p_.required[i].size() == 1) continue;
-            if (s.at != kUnknown && (s.at == kNoPart || s.at >= pos || s.last)) {
-                if (s.at == kNoPart || s.at < pos) return false;
-                continue;
+            if (s.at == kNoPart) return false;
+            if (s.at != kUnknown) {
+                if (s.at >= pos || p_.required[i].size() == 1) continue;
+                if (s.scans > kScansOnwards) return false;  // past its last place
             }
-            if (++s.scans > 16) {
-                s.at = FindLastLiteral(p_.required[i], p_.requiredProbes[i], t_);
-                s.last = true;
-            } else {
-                s.at = FindLiteral(p_.required[i], p_.requiredProbes[i], t_, pos);
-            }
+            s.at = ++s.scans > kScansOnwards ? FindLastLiteral(p_.required[i], p_.requiredProbes[i], t_)
+                                             : FindLiteral(p_.required[i], p_.requiredProbes[i], t_, pos);
             if (s.at == kNoPart || s.at < pos) return false;
         }
         return true;
@@ -207,10 +214,10 @@ public:
 
 private:
     static constexpr size_t kUnknown = kNoPart - 1;
+    static constexpr int kScansOnwards = 16;
     struct Seen {
-        size_t at = kUnknown;  // a place at or after the last start asked about, or the last place
+        size_t at = kUnknown;  // the next place found onwards, or the last place
         int scans = 0;
-        bool last = false;
     };
     const Program& p_;
     Units<Unit> t_;
@@ -230,8 +237,9 @@ public:
     Units<Unit> View() const { return {Data(), size_}; }
     const Unit* Data() const { return reinterpret_cast<const Unit*>(storage_.get()) + offset_; }
     size_t Size() const { return size_; }
-    // Replaces [start, end) of each match, in order, with its text; the
-    // matches do not overlap.
+    // Replaces [start, end) of each match, in order, with its text, in the
+    // buffer as it is: the matches do not overlap, the result fits, and
+    // every part of the text moves the same way (ReplaceAll sees to it).
     struct Edit {
         size_t start, end, from, length;  // from/length: in `inserted`
     };

@@ -73,6 +73,44 @@ std::string Barrier(const Set& before) {
     return out;
 }
 
+// Each group's edges as fixed offsets, where the units on one side of
+// every edge have fixed widths: an offset from the match's start, or
+// ~offset from its end. Empty when some edge can move.
+std::vector<int64_t> FixedSlots(const std::vector<Item>& items, int groups) {
+    const int64_t kMoves = INT64_MIN;  // ~offset is negative, -1 included
+    std::vector<int64_t> fixed(2 * static_cast<size_t>(groups + 1), kMoves);
+    fixed[0] = 0;
+    fixed[1] = ~int64_t{0};
+    auto slot = [](const Item& it) { return 2 * static_cast<size_t>(it.group) + (it.kind == Item::Close); };
+    int64_t width = 0;
+    for (const Item& it : items) {  // from the start while widths are fixed
+        if (it.kind != Item::Unit) fixed[slot(it)] = width;
+        else if (it.min != it.max) break;
+        else width += it.min;
+    }
+    width = 0;
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {  // then from the end
+        if (it->kind != Item::Unit) {
+            if (fixed[slot(*it)] == kMoves) fixed[slot(*it)] = ~width;
+        } else if (it->min != it->max) {
+            break;
+        } else {
+            width += it->min;
+        }
+    }
+    for (int64_t at : fixed)
+        if (at == kMoves) return {};
+    return fixed;
+}
+
+// The literal's smallest period: another match cannot start less than that
+// far after a start, since the literal would have to overlap itself there.
+size_t SmallestPeriod(const std::string& literal) {
+    for (size_t shift = 1; shift < literal.size(); ++shift)
+        if (literal.compare(shift, std::string::npos, literal, 0, literal.size() - shift) == 0) return shift;
+    return literal.size();
+}
+
 }  // namespace
 
 std::optional<Program> Compile(std::u16string_view pattern) {
@@ -135,43 +173,8 @@ std::optional<Program> Compile(std::u16string_view pattern) {
             checked = i;
     for (size_t i = 0; i < p.required.size(); ++i)
         if (i != checked) p.requiredBarriers[i].clear();
-    // Each group's edges as fixed offsets, where the units on one side of
-    // every edge have fixed widths: the match's bounds then give them all.
-    const int64_t kMoves = INT64_MIN;  // ~offset is negative, -1 included
-    std::vector<int64_t> fixed(2 * static_cast<size_t>(groups + 1), kMoves);
-    fixed[0] = 0;
-    fixed[1] = ~int64_t{0};
-    int64_t before = 0;
-    bool beforeFixed = true;
-    for (size_t i = 0; i < items->size(); ++i) {
-        const Item& it = (*items)[i];
-        if (it.kind == Item::Unit) {
-            beforeFixed = beforeFixed && it.min == it.max;
-            before += it.min;
-            continue;
-        }
-        int64_t after = 0;
-        bool afterFixed = true;
-        for (size_t k = i + 1; k < items->size(); ++k)
-            if ((*items)[k].kind == Item::Unit) {
-                afterFixed = afterFixed && (*items)[k].min == (*items)[k].max;
-                after += (*items)[k].min;
-            }
-        fixed[2 * static_cast<size_t>(it.group) + (it.kind == Item::Close)] =
-            beforeFixed ? before : afterFixed ? ~after : kMoves;
-    }
-    bool allFixed = true;
-    for (size_t k = 2; k < fixed.size(); ++k) allFixed = allFixed && fixed[k] != kMoves;
-    if (allFixed) p.fixedSlots = std::move(fixed);
-    // The prefix's smallest period: no other match can start less than
-    // that far after a start, since the prefix would have to overlap
-    // itself there.
-    p.prefixShift = p.prefix.size();
-    for (size_t shift = 1; shift < p.prefix.size(); ++shift)
-        if (p.prefix.compare(shift, std::string::npos, p.prefix, 0, p.prefix.size() - shift) == 0) {
-            p.prefixShift = shift;
-            break;
-        }
+    p.fixedSlots = FixedSlots(*items, groups);
+    p.prefixShift = SmallestPeriod(p.prefix);
     p.prefixProbes = RarestUnits(p.prefix);
     for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));
     return p;

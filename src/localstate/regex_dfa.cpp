@@ -4,22 +4,8 @@
 #include "localstate/regex.h"
 
 namespace regex {
-namespace {
-
-inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
-
-template <class Unit>
-bool IsCandidate(const Program& p, Units<Unit> t, size_t pos) {
-    if (t.size - pos < p.prefix.size()) return false;
-    for (size_t i = 0; i < p.prefix.size(); ++i)
-        if (Fold(t[pos + i]) != static_cast<uint8_t>(p.prefix[i])) return false;
-    return true;
-}
-
-}  // namespace
-
-// One lazily built DFA. A state is the list of live instructions (sets and
-// the match) and two flags. Kept in priority order, with a match cutting
+// One lazily built DFA. A state is the list of live sets and three flags
+// (a match ends on entering it, one has ended, nothing is alive). Kept in priority order, with a match cutting
 // every thread after it, the last match seen before the list empties is the
 // one the VM would report; kept as a sorted set, nothing is cut and a match
 // only says that there is one. The states depend on the program alone, so
@@ -55,9 +41,7 @@ public:
             const Inst& in = Insts(p)[static_cast<size_t>(pc)];
             if (in.op == Op::Set && p.sets[static_cast<size_t>(in.x)].Has(column)) roots.push_back(pc + 1);
         }
-        bool now = false;
-        std::vector<int32_t> pcs = Closure(p, roots, &now);
-        const int32_t n = Resolve(std::move(pcs), (info_[static_cast<size_t>(s)] & kMatched) != 0, now);
+        const int32_t n = Reach(p, roots, (info_[static_cast<size_t>(s)] & kMatched) != 0);
         if (n >= 0) next_[Slot(s, column)] = n;
         return n;
     }
@@ -68,9 +52,7 @@ public:
         if (st.withStart != kUnknown) return st.withStart;
         std::vector<int32_t> roots = st.pcs;
         roots.push_back(0);
-        bool now = false;
-        std::vector<int32_t> pcs = Closure(p, roots, &now);
-        const int32_t n = Resolve(std::move(pcs), (info_[static_cast<size_t>(s)] & kMatched) != 0, now);
+        const int32_t n = Reach(p, roots, (info_[static_cast<size_t>(s)] & kMatched) != 0);
         if (n >= 0) states_[static_cast<size_t>(s)].withStart = n;
         return n;
     }
@@ -86,11 +68,7 @@ public:
     }
 
     int32_t Anchored(const Program& p) {
-        if (anchored_ == kUnknown) {
-            bool now = false;
-            std::vector<int32_t> pcs = Closure(p, {0}, &now);
-            anchored_ = Resolve(std::move(pcs), false, now);
-        }
+        if (anchored_ == kUnknown) anchored_ = Reach(p, {0}, false);
         return anchored_;
     }
 
@@ -161,6 +139,13 @@ private:
         }
         if (kind_ != Forward) std::sort(out.begin(), out.end());
         return out;
+    }
+
+    // The state of what `roots` lead to, after a state with `matched`.
+    int32_t Reach(const Program& p, const std::vector<int32_t>& roots, bool matched) {
+        bool now = false;
+        std::vector<int32_t> pcs = Closure(p, roots, &now);
+        return Resolve(std::move(pcs), matched, now);
     }
 
     int32_t Resolve(std::vector<int32_t> pcs, bool matched, bool now) {
@@ -281,7 +266,7 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
             }
             if (pos == kNoPart || again != kNoPart) break;
         }
-        if (!(f & Core::kMatched) && startedAt != pos && (anywhere || IsCandidate(p, t, pos))) {
+        if (!(f & Core::kMatched) && startedAt != pos && (anywhere || LiteralAt(p.prefix, t, pos))) {
             startedAt = pos;
             if (s == 0 && !anywhere) {
                 s = core.AfterPrefix(p);
@@ -300,7 +285,7 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
         for (;;) {
             const uint32_t u = t[pos];
             if (!(f & Core::kMatched) && (anywhere || u == leadLo || u == leadHi) && startedAt != pos &&
-                (anywhere || IsCandidate(p, t, pos)))
+                (anywhere || LiteralAt(p.prefix, t, pos)))
                 break;
             int32_t n = table[static_cast<size_t>(s) * 129 + std::min<uint32_t>(u, 128)];
             if (n < 0) {

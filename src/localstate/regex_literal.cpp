@@ -11,8 +11,6 @@
 namespace regex {
 namespace {
 
-inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
-
 // How often a lower-case unit turns up in a Local State, roughly: JSON's
 // punctuation and English letters in its keys, base64 in its seeds and
 // keys (where every letter is common in one case or the other). A scan
@@ -40,9 +38,12 @@ uint8_t Commonness(uint8_t c) {
     }
 }
 
+// What OR-ed onto a unit maps a capital onto the small letter `c`, and
+// nothing else onto a letter; 0 for a unit that is not a letter.
+uint8_t CaseBit(uint8_t c) { return c >= 'a' && c <= 'z' ? 0x20 : 0; }
+
 // One unit of the literal the scan compares at an offset from a candidate
-// start; OR-ing 0x20 maps a capital onto its small letter and nothing else
-// onto a letter.
+// start, with its CaseBit.
 struct Probe {
     size_t offset;
     uint8_t want, orMask;
@@ -87,10 +88,6 @@ inline int HighestBit(uint32_t bits) { return 31 - __builtin_clz(bits); }
 #endif
 #endif
 
-}  // namespace
-
-namespace {
-
 // A literal ready to be scanned for.
 struct Needle {
     Needle(std::string_view literal, Probes probes) : lit(literal), a(ProbeAt(probes.a)), b(ProbeAt(probes.b)) {
@@ -102,8 +99,10 @@ struct Needle {
 #endif
     }
     uint8_t Byte(size_t i) const { return static_cast<uint8_t>(lit[i]); }
-    Probe ProbeAt(size_t i) const { return {i, Byte(i), static_cast<uint8_t>(Byte(i) >= 'a' && Byte(i) <= 'z' ? 0x20 : 0)}; }
+    Probe ProbeAt(size_t i) const { return {i, Byte(i), CaseBit(Byte(i))}; }
 
+    // LiteralAt without its bounds check, which the scans keep: this runs
+    // at every probe hit, and a call there costs more than the compare.
     template <class Unit>
     bool At(Units<Unit> t, size_t at) const {
         size_t i = 0;
@@ -225,7 +224,7 @@ size_t FindAnyOf(std::string_view units, Units<Unit> t, size_t pos) {
     for (size_t k = 0; k < count; ++k) {
         const uint8_t c = static_cast<uint8_t>(units[k]);
         want[k] = _mm_set1_epi8(static_cast<char>(c));
-        orMask[k] = _mm_set1_epi8(static_cast<char>(c >= 'a' && c <= 'z' ? 0x20 : 0));
+        orMask[k] = _mm_set1_epi8(static_cast<char>(CaseBit(c)));
     }
     if (count == units.size()) {
         while (pos + 16 <= t.size) {

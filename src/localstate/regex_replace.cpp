@@ -33,33 +33,12 @@ bool ParseReplacement(std::u16string_view r, int groupCount, std::vector<Piece>*
 
 template <class Unit>
 void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Unit>& inserted) {
-    // Where the text after each edit goes, relative to where it is: in place
-    // when every part moves the same way, else through a new buffer.
-    bool right = true, left = true;
     size_t grown = size_;
-    for (const Edit& e : edits) {
-        grown = grown - (e.end - e.start) + e.length;
-        right = right && grown >= size_;
-        left = left && grown <= size_;
-    }
+    for (const Edit& e : edits) grown = grown - (e.end - e.start) + e.length;
     const Unit* in = inserted.data();
-    if ((!right && !left) || offset_ + grown > capacity_) {
-        // Reserved once, with room for the rules still to come.
-        const size_t capacity = offset_ + grown + grown / 64 + 4096;
-        std::unique_ptr<char16_t[]> bigger(new char16_t[(capacity * sizeof(Unit) + 1) / 2]);
-        std::memcpy(bigger.get(), storage_.get(), offset_ * sizeof(Unit));
-        Unit* d = reinterpret_cast<Unit*>(bigger.get()) + offset_;
-        size_t from = 0;
-        for (const Edit& e : edits) {
-            d = std::copy(Data() + from, Data() + e.start, d);
-            d = std::copy(in + e.from, in + e.from + e.length, d);
-            from = e.end;
-        }
-        std::copy(Data() + from, Data() + size_, d);
-        storage_ = std::move(bigger);
-        capacity_ = capacity;
-    } else if (left) {
-        Unit* d = Mutable();
+    Unit* d = Mutable();
+    if (grown <= size_) {
+        // Every part moves left or stays: front to back.
         size_t to = 0, from = 0;
         for (const Edit& e : edits) {
             std::memmove(d + to, d + from, (e.start - from) * sizeof(Unit));
@@ -70,7 +49,7 @@ void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Uni
         }
         std::memmove(d + to, d + from, (size_ - from) * sizeof(Unit));
     } else {
-        Unit* d = Mutable();
+        // Every part moves right or stays: back to front.
         size_t to = grown, tail = size_;
         for (size_t k = edits.size(); k > 0; --k) {
             const Edit& e = edits[k - 1];
@@ -86,16 +65,24 @@ void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Uni
 
 namespace {
 
-// Units written from a pointer on, as Emit writes to a string or vector.
+// Units written from a pointer on.
 template <class Unit>
 struct Sink {
     Unit* d;
-    Unit* end() const { return d; }
-    template <class It>
-    void insert(Unit*, It first, It last) {
-        d = std::copy(first, last, d);
-    }
 };
+
+// Appends [first, last) to a string, a vector or a sink.
+inline void Put(std::u16string* out, const char16_t* first, const char16_t* last) {
+    out->append(first, static_cast<size_t>(last - first));
+}
+template <class Unit, class It>
+void Put(std::vector<Unit>* out, It first, It last) {
+    out->insert(out->end(), first, last);
+}
+template <class Unit, class It>
+void Put(Sink<Unit>* out, It first, It last) {
+    out->d = std::copy(first, last, out->d);
+}
 
 // Every match of a replace-all, found on the text as it is: per match its
 // start and end, then where each group the replacement names lies.
@@ -105,23 +92,38 @@ struct Matches {
     std::vector<size_t> spans;
     size_t stride = 2, outSize = 0, insertedSize = 0;
     bool changed = false;
+    // Whether, edit after edit, the text only ever grew or only ever shrank
+    // from its size: then each part moves one way and can be moved in place.
+    bool grows = true, shrinks = true;
 
     const size_t* Span(size_t k) const { return &spans[k * stride]; }
     size_t Count() const { return spans.size() / stride; }
 
-    // Appends the match's replacement to `out`, a string or vector of
-    // units, a run at a time.
+    // Appends the match's replacement to `out`, a run at a time.
     template <class Out>
     void Emit(const size_t* span, const Unit* t, Out* out) const {
         const size_t* g = span + 2;
         for (const Piece& piece : pieces) {
             if (piece.group < 0) {
-                out->insert(out->end(), piece.text.begin(), piece.text.end());
+                Put(out, piece.text.data(), piece.text.data() + piece.text.size());
             } else {
-                if (g[0] != kNoPart && g[1] != kNoPart) out->insert(out->end(), t + g[0], t + g[1]);
+                if (g[0] != kNoPart && g[1] != kNoPart) Put(out, t + g[0], t + g[1]);
                 g += 2;
             }
         }
+    }
+
+    // The whole new text appended to `out`.
+    template <class Out>
+    void Write(Units<Unit> t, Out* out) const {
+        size_t from = 0;
+        for (size_t k = 0; k < Count(); ++k) {
+            const size_t* span = Span(k);
+            Put(out, t.data + from, t.data + span[0]);
+            Emit(span, t.data, out);
+            from = span[1];
+        }
+        Put(out, t.data + from, t.data + t.size);
     }
 
     // False for a pattern that does not compile or a replacement refused.
@@ -161,6 +163,9 @@ struct Matches {
             changed = changed || !same || cursor != g[1];
             outSize += length - (spans[at + 1] - spans[at]);
             insertedSize += length;
+            const size_t grown = t.size + outSize;  // wraps back when the text shrank
+            grows = grows && grown >= t.size;
+            shrinks = shrinks && grown <= t.size;
             // After an empty match the search moves on by one unit.
             from = g[1] > g[0] ? g[1] : g[1] + 1;
         }
@@ -176,18 +181,11 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
     const Units<Unit> t = text.View();
     Matches<Unit> m;
     if (!m.Find(pattern, replacement, t) || !m.changed) return false;
-    if (!text.Fits(m.outSize)) {
-        // Growing past the buffer: one pass straight into the new one.
+    if (!text.Fits(m.outSize) || !(m.grows || m.shrinks)) {
+        // One pass straight into a new buffer.
         text.Rebuild(m.outSize, [&](Unit* d) {
             Sink<Unit> out{d};
-            size_t from = 0;
-            for (size_t k = 0; k < m.Count(); ++k) {
-                const size_t* span = m.Span(k);
-                out.insert(out.end(), t.data + from, t.data + span[0]);
-                m.Emit(span, t.data, &out);
-                from = span[1];
-            }
-            out.insert(out.end(), t.data + from, t.data + t.size);
+            m.Write(t, &out);
         });
         return true;
     }
@@ -212,14 +210,7 @@ bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16s
     if (!m.Find(pattern, replacement, t) || !m.changed) return false;
     out->clear();
     out->reserve(m.outSize);
-    size_t from = 0;
-    for (size_t k = 0; k < m.Count(); ++k) {
-        const size_t* span = m.Span(k);
-        out->append(text.data() + from, span[0] - from);
-        m.Emit(span, t.data, out);
-        from = span[1];
-    }
-    out->append(text.data() + from, text.size() - from);
+    m.Write(t, out);
     return true;
 }
 

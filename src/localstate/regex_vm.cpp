@@ -3,11 +3,6 @@
 #include "localstate/regex.h"
 
 namespace regex {
-namespace {
-
-inline uint32_t Fold(uint32_t u) { return u >= 'A' && u <= 'Z' ? u + 32 : u; }
-
-}  // namespace
 
 template <class Unit>
 struct Searcher<Unit>::Impl {
@@ -49,12 +44,7 @@ struct Searcher<Unit>::Impl {
         return in.op == Op::Set && p.sets[static_cast<size_t>(in.x)].Has(u);
     }
     bool MayStart(uint32_t u) const { return p.prefix.empty() || Fold(u) == static_cast<uint8_t>(p.prefix[0]); }
-    bool IsCandidate(size_t pos) const {
-        if (t.size - pos < p.prefix.size()) return false;
-        for (size_t i = 0; i < p.prefix.size(); ++i)
-            if (Fold(t[pos + i]) != static_cast<uint8_t>(p.prefix[i])) return false;
-        return true;
-    }
+    bool IsCandidate(size_t pos) const { return LiteralAt(p.prefix, t, pos); }
 
     static void Clear(List* l) {
         l->count = 0;
@@ -75,12 +65,13 @@ struct Searcher<Unit>::Impl {
         for (;;) {
             bool started = false;
             if (!matched && (!anchored || pos == from)) {
-                if (clist->count == 0) {
+                // An anchored start is a match's, which the DFAs have found.
+                if (clist->count == 0 && !anchored) {
                     pos = FindLiteral(p.prefix, p.prefixProbes, t, pos);
                     if (pos == kNoPart || !requiredAhead(pos)) return false;
                     Clear(clist);
                 }
-                if (IsCandidate(pos) && requiredAhead(pos)) {
+                if (IsCandidate(pos) && (anchored || requiredAhead(pos))) {
                     std::fill(scratch.begin(), scratch.end(), kNoPart);
                     AddThread(clist, 0, pos);
                     started = true;
@@ -238,28 +229,26 @@ bool Searcher<Unit>::Search(size_t from, Groups* groups) {
     if (from > m.t.size) return false;
     // The VM pays for every thread on every unit; the DFAs find the match
     // first, and the VM reads only the match for its groups.
-    if (!finderGaveUp_) {
-        size_t end = kNoPart, start = kNoPart;
-        if (finder_->End(from, &end)) {
-            if (end == kNoPart) return false;
-            if (finder_->Start(from, end, &start) && start != kNoPart) {
-                if (!m.p.fixedSlots.empty()) {
-                    groups->resize(m.p.fixedSlots.size());
-                    for (size_t k = 0; k < groups->size(); ++k) {
-                        const int64_t at = m.p.fixedSlots[k];
-                        (*groups)[k] = at >= 0 ? start + static_cast<size_t>(at) : end - static_cast<size_t>(~at);
-                    }
-                    return true;
-                }
-                const size_t size = m.t.size;
-                m.t.size = end;
-                const bool found = m.Search(start, groups, true);
-                m.t.size = size;
-                if (found) return true;
-            }
+    size_t end = kNoPart, start = kNoPart;
+    const bool bounded = !finderGaveUp_ && finder_->End(from, &end) &&
+                         (end == kNoPart || (finder_->Start(from, end, &start) && start != kNoPart));
+    if (bounded && end == kNoPart) return false;
+    if (bounded && !m.p.fixedSlots.empty()) {
+        groups->resize(m.p.fixedSlots.size());
+        for (size_t k = 0; k < groups->size(); ++k) {
+            const int64_t at = m.p.fixedSlots[k];
+            (*groups)[k] = at >= 0 ? start + static_cast<size_t>(at) : end - static_cast<size_t>(~at);
         }
-        finderGaveUp_ = true;
+        return true;
     }
+    if (bounded) {
+        const size_t size = m.t.size;
+        m.t.size = end;
+        const bool found = m.Search(start, groups, true);
+        m.t.size = size;
+        if (found) return true;
+    }
+    finderGaveUp_ = true;
     return m.Search(from, groups, false);
 }
 

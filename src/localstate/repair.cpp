@@ -6,18 +6,6 @@ using namespace localstate_rules;
 
 namespace {
 
-// Only empty lists take the entry without a comma: the same replacement on
-// a non-empty list elsewhere in the file would run the entry into that
-// list's first element.
-const std::u16string kEmptyListPattern = std::u16string(kListPattern) + u"(" + kEmptyListSuffix + u")";
-const char16_t kEmptyListReplacement[] = uR"($1"block-insecure-private-network-requests@2"$2)";
-
-// A new list put into an empty browser object must not be followed by a
-// comma; this finds exactly what the new-list replacement made of one.
-const char16_t kNewListInEmptyObjectPattern[] =
-    uR"(("browser"\s*?:\s*?\{"enabled_labs_experiments":\["block-insecure-private-network-requests@2"\]),(\s*?\}))";
-const char16_t kDropCommaReplacement[] = u"$1$2";
-
 // A text left as it was read until a rule changes it, then the text each
 // replacement builds: no copy of it before, none after.
 struct StringText {
