@@ -68,6 +68,8 @@ bool SwitchIsOn(const std::u16string& cleaned, const std::u16string& key) {
 
 bool CommandSwitchesLogOn(const std::u16string& cleaned) { return SwitchIsOn(cleaned, u"log"); }
 
+bool CommandAsksAllProfiles(const std::u16string& cleaned) { return SwitchIsOn(cleaned, u"allusers"); }
+
 RunMode RunModeOf(const std::u16string& cleaned) {
     if (SwitchIsOn(cleaned, u"check")) return RunMode::Check;
     if (SwitchIsOn(cleaned, u"silent")) return RunMode::Silent;

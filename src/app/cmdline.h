@@ -15,6 +15,10 @@ std::u16string CleanCommandLine(std::u16string commandLine);
 // True when the cleaned command line holds log=yes.
 bool CommandSwitchesLogOn(const std::u16string& cleaned);
 
+// True when the cleaned command line holds allusers=yes: every person's
+// profile on the machine instead of the current user's.
+bool CommandAsksAllProfiles(const std::u16string& cleaned);
+
 // How the program runs. Silent (silent=yes) repairs at once with no window
 // at all; Check (check=yes, which wins over silent) only reports, through
 // its exit code, whether a repair is needed.
@@ -30,7 +34,7 @@ std::u16string LowerCase(const std::u16string& text);
 
 // Exit codes of the unattended runs, for the tools that hand them out.
 inline constexpr int kExitOk = 0;            // repaired, or nothing to repair
-inline constexpr int kExitFailed = 1;        // a file could not be read or saved, or a browser kept running
+inline constexpr int kExitFailed = 1;        // not everything repaired, or a check that cannot tell
 inline constexpr int kExitNeedsRepair = 10;  // check only: a file would change
 
 // Start-up: switches the log on or off and logs the command. In the dialog

@@ -5,8 +5,10 @@
 #include "app/cmdline.h"
 #include "app/unattended.h"
 #include "dialog/frmmain.h"
+#include "fixrun/profilelist.h"
 #include "localstate/regexp.h"
 #include "log/log.h"
+#include "log/stdoutecho.h"
 
 std::u16string LowerCase(const std::u16string& text) {
     std::u16string out(text);
@@ -20,14 +22,20 @@ std::optional<int> Main() {
     if (full == nullptr) throw std::runtime_error("no command line");
     std::u16string cleaned = CleanCommandLine(ArgumentsAfterProgramName(reinterpret_cast<const char16_t*>(full)));
     if (CommandSwitchesLogOn(cleaned)) LogEnabled = true;
+    const RunMode mode = RunModeOf(cleaned);
+    if (mode != RunMode::Dialog) StartStandardOutputEcho();
     WriteLog(u"Command: " + cleaned);
     // Long rewrites let the dialog answer its input between patterns.
     SetPendingMessagesHook(ProcessPendingMessages);
-    switch (RunModeOf(cleaned)) {
-    case RunMode::Check: return RunCheck();
-    case RunMode::Silent: return RunSilent();
+    // As LocalSystem the account's own profile holds no browsers; a fleet
+    // tool that runs the program so means every user.
+    const RunScope scope =
+        CommandAsksAllProfiles(cleaned) || RunsAsLocalSystem() ? RunScope::AllProfiles : RunScope::CurrentUser;
+    switch (mode) {
+    case RunMode::Check: return RunUnattended(UnattendedJob::Check, scope);
+    case RunMode::Silent: return RunUnattended(UnattendedJob::Silent, scope);
     case RunMode::Dialog: break;
     }
-    if (!ShowMainDialog()) throw std::runtime_error("the dialog could not be shown");
+    if (!ShowMainDialog(scope)) throw std::runtime_error("the dialog could not be shown");
     return std::nullopt;
 }

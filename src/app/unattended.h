@@ -1,12 +1,14 @@
 #pragma once
-// The runs that nobody watches: fleet tools start them as each user and
-// read nothing but the exit code (and the log, when it is on).
+// The runs that nobody watches: fleet tools start them, often as
+// LocalSystem, and read their exit code and standard output.
+#include "fixrun/fixrun.h"
 
-// Closes the browsers and repairs both files, with no window of its own.
-int RunSilent();
+// What the unattended runs do: the silent repair or the check.
+enum class UnattendedJob { Silent, Check };
 
-// Reads both files and runs the rules in memory; closes nothing, writes
-// nothing. kExitNeedsRepair when a file would change, kExitFailed when an
-// existing file cannot be read (that wins: the answer would be a guess),
-// kExitOk otherwise, missing files included.
-int RunCheck();
+// Runs the job over the scope, logging who runs it first and the exit code
+// last, and returns that code.
+int RunUnattended(UnattendedJob job, RunScope scope);
+
+// The exit code a check answers with.
+int CheckExitCode(CheckAnswer answer);

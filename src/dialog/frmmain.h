@@ -3,12 +3,14 @@
 // and the fix run behind its OK button uses the few hooks below.
 #include <windows.h>
 
+#include "fixrun/fixrun.h"
 // ProcessPendingMessages lets the dialog handle whatever input is waiting.
 #include "windows/messagepump.h"
 
-// Creates the dialog and shows it modeless, with no owner. False when it
-// could not be created or shown, or when it has been shown before.
-bool ShowMainDialog();
+// Creates the dialog and shows it modeless, with no owner; its OK button
+// runs the fix over `scope`. False when it could not be created or shown,
+// or when it has been shown before.
+bool ShowMainDialog(RunScope scope);
 
 // Pumps the one UI thread's messages until the dialog has ended the process.
 int RunMessageLoop();

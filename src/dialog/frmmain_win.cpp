@@ -8,9 +8,10 @@
 
 #include <commctrl.h>
 
-#include "dialog/fixrun.h"
 #include "dialog/lang.h"
 #include "dialog/layout.h"
+#include "dialog/product.h"
+#include "fixrun/fixrun.h"
 #include "windows/unique_any.h"
 
 namespace {
@@ -41,6 +42,7 @@ struct FrmMain {
     UniqueIcon bigIcon;
     UniqueIcon smallIcon;
     int runsInProgress = 0;
+    RunScope scope = RunScope::CurrentUser;
     bool shownOnce = false;
     bool unloaded = false;
 };
@@ -137,6 +139,31 @@ void Unload() {
 
 void cmdCancel_Click() { Unload(); }
 
+// A run can take twenty seconds while browsers close; the wait cursor
+// says the dialog is busy, not hung.
+void ShowRunCursor(bool running) {
+    POINT at;
+    if (!GetCursorPos(&at)) return;
+    const HWND under = WindowFromPoint(at);
+    if (running || (under && (under == form.hwnd || IsChild(form.hwnd, under))))
+        SetCursor(LoadCursorW(nullptr, running ? IDC_WAIT : IDC_ARROW));
+}
+
+// What the OK button does: the run, then the message box that tells how it
+// went. Runs on the UI thread, start to end, within the click.
+void cmdOk_Click() {
+    EnableOkButton(false);
+    ShowRunCursor(true);
+    const bool repaired = RunFix(form.scope);
+    ShowRunCursor(false);
+
+    // Closed during the run: the work is done, but nothing more is shown.
+    if (!MainDialogUnloaded())
+        MessageBoxW(MainDialogWindow(), W(repaired ? DoneText : FailText), W(DZD_PRODUCT_NAME_W),
+                    repaired ? MB_OK : MB_OK | MB_ICONWARNING);
+    EnableOkButton(true);
+}
+
 void StartFixRun() {
     if (!form.cmdOk || !IsWindowEnabled(form.cmdOk)) return;  // a run is under way
     ++form.runsInProgress;
@@ -201,6 +228,12 @@ LRESULT CALLBACK FrmMainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         // IDCANCEL (Escape) is left alone: the dialog has no cancel button.
         return 0;
     }
+    case WM_SETCURSOR:
+        if (form.runsInProgress > 0) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lp) == form.lblMsg) {
             HDC dc = reinterpret_cast<HDC>(wp);
@@ -257,9 +290,10 @@ bool PreviewForDialog(MSG& msg) { return form.hwnd && IsDialogMessageW(form.hwnd
 
 }  // namespace
 
-bool ShowMainDialog() {
+bool ShowMainDialog(RunScope scope) {
     if (form.shownOnce) return false;
     form.shownOnce = true;
+    form.scope = scope;
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     HINSTANCE inst = GetModuleHandleW(nullptr);

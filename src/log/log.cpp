@@ -5,6 +5,12 @@
 
 bool LogEnabled = false;
 
+namespace {
+LogEcho g_echo = nullptr;
+}  // namespace
+
+void SetLogEcho(LogEcho echo) { g_echo = echo; }
+
 std::u16string LogFilePath(const std::u16string& folder, const DateTime& day) {
     return folder + kPathSeparator + u"zaridedev.log." + FormatDateStamp(day, 4) + u".txt";
 }
@@ -20,12 +26,15 @@ bool AppendLogEntry(const std::u16string& path, const DateTime& stamp, const std
 }
 
 void WriteLog(const std::u16string& text) {
-    if (!LogEnabled) return;
     try {
-        std::u16string folder = ApplicationFolder();
-        if (folder.empty()) return;
-        std::u16string path = LogFilePath(folder, LocalNow());
-        AppendLogEntry(path, LocalNow(), text);
+        if (g_echo) g_echo(text);
+        if (!LogEnabled) return;
+        const std::u16string folder = ApplicationFolder();
+        if (!folder.empty() && AppendLogEntry(LogFilePath(folder, LocalNow()), LocalNow(), text)) return;
+        // A program under Program Files or on a read-only share cannot log
+        // beside itself; losing the log without a word would hide that.
+        const std::u16string fallback = FallbackLogFolder();
+        if (!fallback.empty()) AppendLogEntry(LogFilePath(fallback, LocalNow()), LocalNow(), text);
     } catch (...) {
         // Logging may lose an entry but must never stop a run.
     }

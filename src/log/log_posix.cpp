@@ -21,3 +21,6 @@ DateTime LocalNow() {
     ::localtime_r(&now, &t);
     return DateTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
+
+// The stand-in has no fallback: its tests log beside the test program.
+std::u16string FallbackLogFolder() { return {}; }

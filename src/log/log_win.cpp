@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -23,4 +24,16 @@ DateTime LocalNow() {
     SYSTEMTIME st;
     GetLocalTime(&st);
     return DateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+std::u16string FallbackLogFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return {};
+    std::u16string folder = reinterpret_cast<const char16_t*>(buffer);
+    folder += u"\\DivezavuDizuzuDud";
+    if (!CreateDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS)
+        return {};
+    return folder;
 }

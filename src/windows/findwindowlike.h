@@ -19,7 +19,8 @@
 int32_t FindWindowLike(std::vector<HWND>& list, HWND start, const std::u16string& textPattern,
                        const std::u16string& classPattern, std::optional<int32_t> id, bool recurse);
 
-// Asks the window to close and waits at most `timeoutMs` for it to have
-// handled the request. False when it did not answer in time: its thread is
-// hung or busy. A window already gone counts as closed.
-bool SendCloseMessage(HWND window, DWORD timeoutMs);
+// Asks the window to close, without waiting for it: the request is posted,
+// as the system's own task tools do, so a window that takes its time, or
+// never answers, holds up neither the caller nor the other windows. False
+// when the request could not be posted (the window is gone).
+bool SendCloseMessage(HWND window);

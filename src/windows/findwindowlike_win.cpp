@@ -62,8 +62,4 @@ int32_t FindWindowLike(std::vector<HWND>& list, HWND start, const std::u16string
     return SearchBelow(list, start, LikePattern(textPattern), LikePattern(classPattern), id, recurse);
 }
 
-bool SendCloseMessage(HWND window, DWORD timeoutMs) {
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer)) return true;
-    return !IsWindow(window);
-}
+bool SendCloseMessage(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0) != FALSE; }

@@ -22,30 +22,35 @@ TEST(CommandLine, CleanedTextLogSwitchAndMode) {
         const char16_t *full, *cleaned;
         bool log;
         RunMode mode;
+        bool allProfiles;
     } cases[] = {
-        {u"x.exe vezoverove://log=yes/", u"log=yes", true, RunMode::Dialog},
-        {u"\"C:\\A B\\x.exe\"  \"vezoverove://log=yes/\"", u"log=yes", true, RunMode::Dialog},
-        {u"x.exe", u"", false, RunMode::Dialog},
-        {u"\"x.exe\"", u"", false, RunMode::Dialog},
-        {u"x.exe vezoverove:?log=yes", u"", false, RunMode::Dialog},
-        {u"x.exe a:b:log=yes", u"b:log=yes", false, RunMode::Dialog},
-        {u"x.exe x://a=1&LoG=YeS/?log=no", u"a=1&LoG=YeS", true, RunMode::Dialog},
-        {u"x.exe x: log = yes ", u" log = yes ", true, RunMode::Dialog},
-        {u"x.exe x:log=yes=1", u"log=yes=1", false, RunMode::Dialog},
-        {u"x.exe x:log=no&log=yes", u"log=no&log=yes", false, RunMode::Dialog},
-        {u"x.exe x:logs=yes&log=yess", u"logs=yes&log=yess", false, RunMode::Dialog},
-        {u"x.exe x:silent=yes", u"silent=yes", false, RunMode::Silent},
-        {u"x.exe x:log=yes&silent=YES", u"log=yes&silent=YES", true, RunMode::Silent},
-        {u"x.exe x: check = yes ", u" check = yes ", false, RunMode::Check},
-        {u"x.exe x:silent=yes&check=yes", u"silent=yes&check=yes", false, RunMode::Check},
-        {u"x.exe x:silent=no&silent=yes", u"silent=no&silent=yes", false, RunMode::Dialog},
-        {u"x.exe x:check=yes=1&silent=1", u"check=yes=1&silent=1", false, RunMode::Dialog},
+        {u"x.exe vezoverove://log=yes/", u"log=yes", true, RunMode::Dialog, false},
+        {u"\"C:\\A B\\x.exe\"  \"vezoverove://log=yes/\"", u"log=yes", true, RunMode::Dialog, false},
+        {u"x.exe", u"", false, RunMode::Dialog, false},
+        {u"\"x.exe\"", u"", false, RunMode::Dialog, false},
+        {u"x.exe vezoverove:?log=yes", u"", false, RunMode::Dialog, false},
+        {u"x.exe a:b:log=yes", u"b:log=yes", false, RunMode::Dialog, false},
+        {u"x.exe x://a=1&LoG=YeS/?log=no", u"a=1&LoG=YeS", true, RunMode::Dialog, false},
+        {u"x.exe x: log = yes ", u" log = yes ", true, RunMode::Dialog, false},
+        {u"x.exe x:log=yes=1", u"log=yes=1", false, RunMode::Dialog, false},
+        {u"x.exe x:log=no&log=yes", u"log=no&log=yes", false, RunMode::Dialog, false},
+        {u"x.exe x:logs=yes&log=yess", u"logs=yes&log=yess", false, RunMode::Dialog, false},
+        {u"x.exe x:silent=yes", u"silent=yes", false, RunMode::Silent, false},
+        {u"x.exe x:log=yes&silent=YES", u"log=yes&silent=YES", true, RunMode::Silent, false},
+        {u"x.exe x: check = yes ", u" check = yes ", false, RunMode::Check, false},
+        {u"x.exe x:silent=yes&check=yes", u"silent=yes&check=yes", false, RunMode::Check, false},
+        {u"x.exe x:silent=no&silent=yes", u"silent=no&silent=yes", false, RunMode::Dialog, false},
+        {u"x.exe x:check=yes=1&silent=1", u"check=yes=1&silent=1", false, RunMode::Dialog, false},
+        {u"x.exe x://check=yes&allusers=YES/", u"check=yes&allusers=YES", false, RunMode::Check, true},
+        {u"x.exe x:silent=yes& allusers = yes", u"silent=yes& allusers = yes", false, RunMode::Silent, true},
+        {u"x.exe x:allusers=no&allusers=yes&log=yes", u"allusers=no&allusers=yes&log=yes", true, RunMode::Dialog, false},
     };
     for (const auto& c : cases) {
         const std::u16string cleaned = CleanCommandLine(ArgumentsAfterProgramName(c.full));
         EXPECT_EQ(cleaned, c.cleaned);
         EXPECT_EQ(CommandSwitchesLogOn(cleaned), c.log) << testing::PrintToString(cleaned);
         EXPECT_EQ(RunModeOf(cleaned), c.mode) << testing::PrintToString(cleaned);
+        EXPECT_EQ(CommandAsksAllProfiles(cleaned), c.allProfiles) << testing::PrintToString(cleaned);
     }
 }
 

@@ -50,7 +50,7 @@ void ExpectDesign(HWND dialog, int dpi) {
 }
 
 TEST(InProcessDialog, FollowsTheDesignAtEveryDpi) {
-    ASSERT_TRUE(ShowMainDialog());
+    ASSERT_TRUE(ShowMainDialog(RunScope::CurrentUser));
     ProcessPendingMessages();
     const HWND dialog = MainDialogWindow();
     ASSERT_EQ(GetDpiForWindow(dialog), 96u) << "this check needs a 96 DPI Wine prefix";

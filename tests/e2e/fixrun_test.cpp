@@ -29,11 +29,17 @@ fs::path FromEnvironment(const char* variable) {
 // A program started for the test, ended with it at the latest.
 struct Process {
     PROCESS_INFORMATION pi = {};
-    Process(const fs::path& exe, const std::wstring& args) {
+    // With `output`, the process writes its standard output there.
+    Process(const fs::path& exe, const std::wstring& args, HANDLE output = nullptr) {
         std::wstring cmd = L"\"" + exe.wstring() + L"\" " + args;
         STARTUPINFOW si = {};
         si.cb = sizeof si;
-        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, exe.parent_path().c_str(), &si, &pi);
+        if (output) {
+            si.dwFlags = STARTF_USESTDHANDLES;
+            si.hStdOutput = si.hStdError = output;
+        }
+        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, output != nullptr, 0, nullptr, exe.parent_path().c_str(),
+                       &si, &pi);
     }
     ~Process() { TerminateProcess(pi.hProcess, 1), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
     Process(const Process&) = delete;
@@ -96,6 +102,8 @@ void PressKey(HWND window, WORD vk) {
 const std::wstring kFound = L"\u6587\u4ef6\u5b58\u5728\uff1a";    // 文件存在：
 const std::wstring kMissing = L"\u672a\u627e\u5230\u6587\u4ef6:";  // 未找到文件:
 const std::wstring kClosed = L"Browser windows closed: ";
+const std::wstring kEnded = L"Background browser processes ended: ";
+const std::wstring kNoneEnded = kEnded + L"0; could not be ended: 0";
 
 const std::string kChromeBefore =
     "{\"browser\":{\"enabled_labs_experiments\":[\"foo@1\"]},\"name\":\"\xe5\x90\x8d\","
@@ -147,14 +155,18 @@ protected:
         appData = buf;
         chrome = appData + L"\\Google\\Chrome\\User Data\\Local State";
         edge = appData + L"\\Microsoft\\Edge\\User Data\\Local State";
+        chromeBeta = appData + L"\\Google\\Chrome Beta\\User Data\\Local State";
+        edgeDev = appData + L"\\Microsoft\\Edge Dev\\User Data\\Local State";
         TearDown();
         for (const fs::path& p : {chrome, edge}) fs::create_directories(p.parent_path());
     }
     void TearDown() override {
-        for (const fs::path& p : {chrome, edge}) {
+        for (const fs::path& p : {chrome, edge, chromeBeta, edgeDev}) {
             SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(p.c_str());
         }
+        std::error_code ec;
+        for (const fs::path& p : {chromeBeta, edgeDev}) fs::remove_all(p.parent_path().parent_path(), ec);
     }
     // The box that ends a run, once it is up: its text, and whether it warns.
     static std::pair<std::wstring, bool> Box(const Process& app, DWORD ms, HWND* box) {
@@ -176,11 +188,42 @@ protected:
         for (const auto& app : apps) boxes.push_back(Box(*app, 30000, &box));
         return boxes;
     }
+    // Runs an unattended copy to its end: its exit code, and what it wrote
+    // to standard output. No window may appear meanwhile.
+    DWORD RunUnattended(const std::wstring& args, std::string* output = nullptr) {
+        SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+        HANDLE read = nullptr, write = nullptr;
+        if (output) CreatePipe(&read, &write, &sa, 0), SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        Process p(exe, args, write);
+        if (write) CloseHandle(write);
+        char chunk[4096];
+        DWORD got = 0;
+        // Until the program has ended and its end of the pipe is closed.
+        while (read && ReadFile(read, chunk, sizeof chunk, &got, nullptr) && got) output->append(chunk, got);
+        if (read) CloseHandle(read);
+        for (int i = 0; i < 3000 && p.WaitForExit(10) == STILL_ACTIVE; ++i)
+            EXPECT_EQ(WaitForWindow(p.Id(), L"", 0), nullptr) << "a window appeared";
+        return p.WaitForExit(0);
+    }
+    // The stand-ins that live on in the background end as at log-off,
+    // writing back what they hold; the test waits for all of them.
+    void LogOff(const std::vector<std::unique_ptr<Process>>& browsers) {
+        SetEvent(logOff);
+        for (const auto& b : browsers) EXPECT_NE(b->WaitForExit(10000), STILL_ACTIVE);
+        Sleep(200);  // a helper process of theirs ends with them
+        ResetEvent(logOff);
+    }
+    std::wstring Holding(const std::vector<fs::path>& files) const {
+        std::wstring args;
+        for (const fs::path& f : files) args += L" \"" + f.wstring() + L"\"";
+        return args;
+    }
 
     testfs::TempDir dir;
     fs::path exe = dir.path() / "DivezavuDizuzuDud.exe";
     std::wstring appData, done, fail;
-    fs::path chrome, edge;
+    fs::path chrome, edge, chromeBeta, edgeDev;
+    const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, L"DzdE2ELogOff");
 };
 
 TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
@@ -190,7 +233,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     const HWND otherWindow = WaitForWindow(other.Id(), L"Chrome_WidgetWin_1");
     // The browser holds both files' contents and writes them back when it
     // exits, as the real one does.
-    Process browser(dir.path() / "Chrome.exe", L"\"" + chrome.wstring() + L"\" \"" + edge.wstring() + L"\"");
+    Process browser(dir.path() / "Chrome.exe", Holding({chrome, edge}));
     ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
     Process app(exe, L"vezoverove://log=yes/");
     const HWND dialog = WaitForWindow(app.Id());
@@ -239,6 +282,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     const std::vector<std::wstring> expected = {
         L"Command: log=yes",
         kClosed + L"2; not answering: 0; other programs left open: 1; processes waited for: 1; still running: 0",
+        kNoneEnded,
         L"LocalAppDataPath: " + appData,
         kFound + chrome.wstring(),
         L"excluded_schemes: true",
@@ -249,10 +293,163 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
         L"browser: add enabled_labs_experiments",
         L"Loal Stage: changed and saved",
         kClosed + L"0; not answering: 0; other programs left open: 1; processes waited for: 0; still running: 0",
+        kNoneEnded,
     };
     std::vector<std::wstring> log = LogMessages(dir.path());
     log.resize(std::min(log.size(), expected.size()));
     EXPECT_EQ(log, expected);
+}
+
+// A run takes seconds while a browser is slow to close. The user who clicks
+// elsewhere and back meanwhile must find no button under the keyboard (Enter
+// held on cmdCancel would end the program mid-run), and cmdOk again after.
+TEST_F(FixRun, TheDialogTakesNoKeyDuringARunAndGivesCmdOkBackAfter) {
+    testfs::WriteBytes(chrome, kChromeBefore);
+    Process browser(dir.path() / "Chrome.exe", L"--slow=3000" + Holding({chrome}));
+    Process other(dir.path() / "code.exe", L"");
+    const HWND otherWindow = WaitForWindow(other.Id(), L"Chrome_WidgetWin_10");
+    ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1") && otherWindow);
+    Process app(exe, L"");
+    const HWND dialog = WaitForWindow(app.Id());
+    ASSERT_TRUE(dialog);
+    const HWND cmdOk = FindWindowExW(dialog, nullptr, L"Button", nullptr);
+    const HWND cmdCancel = FindWindowExW(dialog, cmdOk, L"Button", nullptr);
+    ASSERT_TRUE(FocusBecomes(dialog, cmdOk));
+    PressKey(dialog, VK_RETURN);
+    for (int i = 0; i < 100 && IsWindowEnabled(cmdOk); ++i) Sleep(20);
+    ASSERT_FALSE(IsWindowEnabled(cmdOk)) << "the run did not start";
+    EXPECT_EQ(FocusOf(dialog), dialog);
+    // Away to another program, and back, twice: the focus stays parked.
+    for (int round = 0; round < 2; ++round) {
+        SetForegroundWindow(otherWindow);
+        for (int i = 0; i < 40 && GetForegroundWindow() != otherWindow; ++i) Sleep(25);
+        SetForegroundWindow(dialog);
+        for (int i = 0; i < 40 && GetForegroundWindow() != dialog; ++i) Sleep(25);
+        EXPECT_EQ(FocusOf(dialog), dialog) << "round " << round;
+        EXPECT_NE(FocusOf(dialog), cmdCancel);
+        PressKey(dialog, VK_RETURN);
+        PressKey(dialog, VK_SPACE);
+    }
+    HWND box = nullptr;
+    EXPECT_EQ(Box(app, 30000, &box), std::make_pair(done, false));
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
+    EXPECT_EQ(app.WaitForExit(0), STILL_ACTIVE) << "a key landed on cmdCancel";
+    PressKey(box, VK_RETURN);
+    for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
+    EXPECT_TRUE(FocusBecomes(dialog, cmdOk));
+    // Away and back once the run is over: the focus is on cmdOk again.
+    SetForegroundWindow(otherWindow);
+    for (int i = 0; i < 40 && GetForegroundWindow() != otherWindow; ++i) Sleep(25);
+    SetForegroundWindow(dialog);
+    EXPECT_TRUE(FocusBecomes(dialog, cmdOk));
+    EXPECT_EQ(WaitForWindow(app.Id(), L"#32770", 2000), nullptr) << "a key started a second run";
+}
+
+// Browsers as a real desktop has them: slow to close, living on in the
+// background, started with no window at all, hung, or started while the
+// run is under way. Every stand-in holds the files it was started with and
+// writes them back when it ends; the survivors end as at log-off before the
+// files are looked at, so a repair only counts when it sticks.
+TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
+    struct Start {
+        const char* image;
+        std::wstring args;
+        bool holdsFiles, duringRun, survives;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Start> browsers;
+        DWORD exitCode;
+        std::wstring closeLine, endedLine;
+        int startedDuringRun;
+        DWORD maxMs;  // a windowless browser is ended, not waited for the full 15 s
+    };
+    const auto closed = [](const wchar_t* counts) { return kClosed + counts; };
+    const Case cases[] = {
+        {"two windows slow to close, one that outlives its window, one that never had one",
+         {{"Chrome.exe", L"--windows=2 --slow=2500", true, false, false},
+          {"msedge.exe", L"--background", true, false, false},
+          {"msedge.exe", L"--no-window", true, false, false}},
+         0,
+         closed(L"6; not answering: 0; other programs left open: 0; processes waited for: 3; still running: 0"),
+         kEnded + L"2; could not be ended: 0",
+         0,
+         14000},
+        {"startup boost: no window, with a helper process",
+         {{"msedge.exe", L"--no-window --helper", true, false, false}},
+         0,
+         closed(L"1; not answering: 0; other programs left open: 0; processes waited for: 2; still running: 0"),
+         kEnded + L"2; could not be ended: 0",
+         0,
+         14000},
+        {"a hung window beside a windowless browser",
+         {{"Chrome.exe", L"--hang", true, false, true}, {"msedge.exe", L"--no-window", true, false, false}},
+         1,
+         closed(L"1; not answering: 1; other programs left open: 0; processes waited for: 2; still running: 1"),
+         kEnded + L"1; could not be ended: 0",
+         0,
+         25000},
+        // The browser's helper ends with it: nothing of it is windowless.
+        {"a program on the same window class",
+         {{"code.exe", L"", false, false, true}, {"Chrome.exe", L"--helper", true, false, false}},
+         0,
+         closed(L"2; not answering: 0; other programs left open: 1; processes waited for: 2; still running: 0"),
+         kNoneEnded,
+         0,
+         14000},
+        {"a browser started during the run",
+         {{"msedge.exe", L"--slow=4000", true, false, false}, {"Chrome.exe", L"", true, true, true}},
+         1,
+         closed(L"2; not answering: 0; other programs left open: 0; processes waited for: 1; still running: 0"),
+         kNoneEnded,
+         1,
+         25000},
+    };
+    const std::vector<fs::path> files = {chrome, edge, chromeBeta, edgeDev};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        for (const fs::path& f : files) fs::create_directories(f.parent_path()), testfs::WriteBytes(f, kChromeBefore);
+        std::vector<std::unique_ptr<Process>> browsers;
+        const auto start = [&](const Start& b) {
+            browsers.push_back(std::make_unique<Process>(dir.path() / b.image, b.args + (b.holdsFiles ? Holding(files) : L"")));
+        };
+        for (const Start& b : c.browsers)
+            if (!b.duringRun) start(b);
+        Sleep(1500);  // every stand-in up, its windows shown
+        const DWORD began = GetTickCount();
+        const auto app = std::make_unique<Process>(exe, L"vezoverove://log=yes&silent=yes/");
+        Sleep(1500);  // the close requests have gone out; the slow browser keeps the run waiting
+        for (const Start& b : c.browsers)
+            if (b.duringRun) start(b);
+        const DWORD code = app->WaitForExit(30000);
+        const DWORD took = GetTickCount() - began;
+        std::printf("[ case ] %s: exit %lu after %lu ms\n", c.name, static_cast<unsigned long>(code),
+                    static_cast<unsigned long>(took));
+        EXPECT_EQ(code, c.exitCode);
+        EXPECT_LT(took, c.maxMs);
+        // Started in that order: those before the run, then those during it.
+        size_t i = 0;
+        for (bool duringRun : {false, true})
+            for (const Start& b : c.browsers) {
+                if (b.duringRun != duringRun) continue;
+                EXPECT_EQ(browsers[i++]->WaitForExit(0) == STILL_ACTIVE, b.survives) << b.image;
+            }
+        LogOff(browsers);
+        // A survivor that holds the files wrote its old settings back.
+        const bool sticks = c.exitCode == 0;
+        for (const fs::path& f : files) EXPECT_EQ(testfs::ReadBytes(f), sticks ? kChromeAfter : kChromeBefore) << f;
+        const std::vector<std::wstring> log = LogMessages(dir.path());
+        const auto has = [&](const std::wstring& line) { return std::count(log.begin(), log.end(), line); };
+        EXPECT_EQ(has(c.closeLine), 1) << testing::PrintToString(log);
+        EXPECT_EQ(has(c.endedLine), 1);
+        EXPECT_EQ(has(L"Browsers started during the repair: 1"), c.startedDuringRun);
+        // Channels: the Beta and Dev files present are repaired; a channel
+        // not installed leaves no trace.
+        EXPECT_EQ(has(kFound + chromeBeta.wstring()), 1);
+        EXPECT_EQ(has(kFound + edgeDev.wstring()), 1);
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::wstring& l) { return l.find(L"SxS") != l.npos; }), 0);
+    }
 }
 
 // Runs the user must be warned about, and one that only looks like it: each
@@ -260,19 +457,16 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
 TEST_F(FixRun, WarnsWhenSomethingCouldNotBeRepaired) {
     struct Case {
         const char* name;
-        bool hungBrowser, readOnlyChrome, lockedEdge;
+        bool readOnlyChrome, lockedEdge;
         std::string chromeBytes, edgeBytes;
         std::pair<std::wstring, bool> box;
         std::vector<std::wstring> logEnd;  // in this order, the last one ending the log
     };
     const Case cases[] = {
-        {"a browser window that never answers", true, false, false, "", "", {fail, true},
-         {kClosed + L"0; not answering: 1; other programs left open: 0; processes waited for: 1; still running: 1",
-          L"LocalAppDataPath: " + appData, kMissing + chrome.wstring(), kMissing + edge.wstring()}},
-        {"a read-only file and a locked one", false, true, true, kChromeBefore, kEdgeBefore, {fail, true},
+        {"a read-only file and a locked one", true, true, kChromeBefore, kEdgeBefore, {fail, true},
          {L"browser: add2 block-insecure-private-network-requests@2", L"Loal Stage: changed, not saved (error 5)",
           L"Cannot read file (error 32): " + edge.wstring()}},
-        {"a missing file", false, false, false, kChromeAfter, "", {done, false}, {kMissing + edge.wstring()}},
+        {"a missing file", false, false, kChromeAfter, "", {done, false}, {kMissing + edge.wstring()}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -281,9 +475,6 @@ TEST_F(FixRun, WarnsWhenSomethingCouldNotBeRepaired) {
         if (!c.edgeBytes.empty()) testfs::WriteBytes(edge, c.edgeBytes);
         if (c.readOnlyChrome) SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY);
         const HANDLE lock = CreateFileW(edge.c_str(), GENERIC_READ, c.lockedEdge ? 0 : 7, nullptr, OPEN_EXISTING, 0, nullptr);
-        std::unique_ptr<Process> hung;
-        if (c.hungBrowser) hung = std::make_unique<Process>(dir.path() / "msedge.exe", L"--hang");
-        ASSERT_TRUE(!hung || WaitForWindow(hung->Id(), L"Chrome_WidgetWin_1"));
         std::vector<std::unique_ptr<Process>> apps;
         apps.push_back(std::make_unique<Process>(exe, L"vezoverove://log=yes/"));
         EXPECT_EQ(RunEach(apps).at(0), c.box);
@@ -302,9 +493,9 @@ TEST_F(FixRun, CopiesLoggingAtOnceKeepEveryEntry) {
     std::vector<std::unique_ptr<Process>> apps;
     for (int i = 0; i < 8; ++i) apps.push_back(std::make_unique<Process>(exe, L"vezoverove://log=yes/"));
     RunEach(apps);
-    // Each copy: its command, then the run's close line, folder and two files.
+    // Each copy: its command, then the run's two close lines, folder and two files.
     const std::vector<std::wstring> log = LogMessages(dir.path());
-    EXPECT_EQ(log.size(), 8u * 5);
+    EXPECT_EQ(log.size(), 8u * 6);
     EXPECT_EQ(std::count(log.begin(), log.end(), L"Command: log=yes"), 8);
     EXPECT_EQ(std::count(log.begin(), log.end(), kMissing + edge.wstring()), 8);
 }
@@ -325,38 +516,171 @@ TEST_F(FixRun, ClosingTheDialogDuringARunEndsTheProcessAfterIt) {
 
 // Fleet tools start the program with nobody at the screen and read only the
 // exit code: no window may appear, and a check touches nothing.
-TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAlone) {
-    const auto run = [this](const std::wstring& args) {
-        Process p(exe, args);
-        for (int i = 0; i < 1000 && p.WaitForExit(10) == STILL_ACTIVE; ++i)
-            EXPECT_EQ(WaitForWindow(p.Id(), L"", 0), nullptr) << "a window appeared";
-        return p.WaitForExit(0);
-    };
+// Lines a script reads from standard output, without the last line end.
+std::vector<std::string> Lines(const std::string& output) {
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < output.size(); start = end + 2) {
+        end = output.find("\r\n", start);
+        if (end == std::string::npos) end = output.size();
+        lines.push_back(output.substr(start, end - start));
+    }
+    return lines;
+}
+
+std::string Utf8(const fs::path& p) {
+    return p.u8string();
+}
+
+// Fleet tools start the program with nobody at the screen and read its exit
+// code and standard output: no window may appear, and a check touches nothing.
+TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     testfs::WriteBytes(chrome, kChromeBefore);
     testfs::WriteBytes(edge, kEdgeBefore);
     const auto stamp = fs::last_write_time(edge);
-    EXPECT_EQ(run(L"vezoverove://silent=yes&check=yes/"), 10u);  // check wins: nothing repaired
+    std::string out;
+    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&check=yes/", &out), 10u);  // check wins: nothing repaired
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
     EXPECT_EQ(fs::last_write_time(edge), stamp);
-    EXPECT_EQ(run(L"\"vezoverove://log=yes&silent=yes/\""), 0u);
+    // Every line, with or without log=yes, and the result last.
+    const std::vector<std::string> lines = Lines(out);
+    ASSERT_EQ(lines.size(), 6u) << out;
+    EXPECT_EQ(lines[0], "Command: silent=yes&check=yes");
+    EXPECT_EQ(lines[1].rfind("Computer: ", 0), 0u) << lines[1];
+    EXPECT_NE(lines[1].find("; user: "), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 13), "; mode: check") << lines[1];
+    EXPECT_EQ(lines[3], "Check: " + Utf8(chrome) + ": needs repair");
+    EXPECT_EQ(lines[5], "Result: 10");
+    EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
+    EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
+
+    EXPECT_EQ(RunUnattended(L"\"vezoverove://log=yes&silent=yes/\""), 0u);
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
     std::vector<std::wstring> log = LogMessages(dir.path());
     EXPECT_EQ(log.at(0), L"Command: log=yes&silent=yes");
+    EXPECT_EQ(log.back(), L"Result: 0");
     EXPECT_EQ(std::count(log.begin(), log.end(), L"Loal Stage: changed and saved"), 2);
-    EXPECT_EQ(run(L"vezoverove://check=yes&log=yes/"), 0u);
+    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&log=yes/"), 0u);
     DeleteFileW(edge.c_str());
-    EXPECT_EQ(run(L"vezoverove://check=yes&log=yes/"), 0u);
+    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&log=yes/"), 0u);
     log = LogMessages(dir.path());
     const std::pair<std::wstring, long> checks[] = {{L"Check: " + chrome.wstring() + L": up to date", 2},
                                                     {L"Check: " + edge.wstring() + L": up to date", 1},
-                                                    {L"Check: " + edge.wstring() + L": not found", 1}};
+                                                    {L"Check: " + edge.wstring() + L": not found", 1},
+                                                    {L"Result: 0", 2}};
     for (const auto& c : checks) EXPECT_EQ(std::count(log.begin(), log.end(), c.first), c.second) << c.second;
+
+    // The program's folder takes no log (here the day's name is taken by a
+    // folder): the log goes below the account's local application data.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t day[16];
+    swprintf(day, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    const fs::path blocked = dir.path() / (std::wstring(L"zaridedev.log.") + day + L".txt");
+    const fs::path fallback = fs::path(appData) / L"DivezavuDizuzuDud";
+    fs::remove_all(fallback);
+    fs::create_directory(blocked);
     testfs::WriteBytes(chrome, kChromeBefore);
     SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(run(L"vezoverove://silent=YES/"), 1u);
+    // A standard output nobody reads any more does not stop the run.
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    CreatePipe(&read, &write, &sa, 0);
+    CloseHandle(read);
+    {
+        Process p(exe, L"vezoverove://silent=YES&log=yes/", write);
+        CloseHandle(write);
+        EXPECT_EQ(p.WaitForExit(30000), 1u);
+    }
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
-    EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
+    fs::remove(blocked);
+    log = LogMessages(fallback);
+    EXPECT_EQ(log.size() > 2 ? log.front() + L" " + log.back() : L"", L"Command: silent=YES&log=yes Result: 1");
+    fs::remove_all(fallback);
+}
+
+// As LocalSystem (here: allusers=yes) every person's profile is covered.
+// A profile whose user has a browser running is left for the next run.
+TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) {
+    struct Profile {
+        const wchar_t* sid;
+        const wchar_t* folder;
+    };
+    const Profile added[] = {
+        {L"S-1-5-21-11-22-33-1001", L"ann"},
+        {L"S-1-5-21-11-22-33-1002", L"bob"},
+        {L"S-1-12-1-111-222-333-444", L"entra"},
+        {L"S-1-5-19", L"LocalService"},          // a service's profile
+        {L"S-1-5-21-11-22-33-1003", L"missing"},  // its folder is gone
+    };
+    const wchar_t kList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+    struct Cleanup {
+        std::vector<std::wstring> keys;
+        ~Cleanup() {
+            for (const std::wstring& k : keys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, k.c_str());
+        }
+    } cleanup;
+    std::vector<fs::path> files;
+    for (const Profile& p : added) {
+        const fs::path folder = dir.path() / L"users" / p.folder;
+        const std::wstring value = folder.wstring();
+        cleanup.keys.push_back(kList + std::wstring(p.sid));
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, cleanup.keys.back().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        if (std::wstring(p.folder) == L"missing") continue;
+        files.push_back(folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State");
+        fs::create_directories(files.back().parent_path());
+        testfs::WriteBytes(files.back(), kChromeBefore);
+    }
+    const fs::path serviceFile = files[3];
+    files.erase(files.begin() + 3);
+    testfs::WriteBytes(chrome, kChromeBefore);  // the user at this desktop has a profile too
+    const std::string own = Utf8(fs::path(appData).parent_path().parent_path());
+
+    std::string out;
+    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&allusers=yes/", &out), 10u);
+    std::vector<std::string> lines = Lines(out);
+    const auto has = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line); };
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 27), "; mode: check, all profiles") << lines[1];
+    EXPECT_EQ(lines.back(), "Result: 10");
+    EXPECT_EQ(has("Profile skipped, folder cannot be read: " + Utf8(dir.path() / L"users" / L"missing")), 1) << out;
+    EXPECT_EQ(has("Profile: " + own), 1) << out;
+    EXPECT_EQ(has("Check: " + Utf8(chrome) + ": needs repair"), 1) << out;
+    for (const fs::path& f : files) {
+        EXPECT_EQ(has("Check: " + Utf8(f) + ": needs repair"), 1) << out;
+        EXPECT_EQ(testfs::ReadBytes(f), kChromeBefore);
+    }
+    EXPECT_EQ(out.find("LocalService"), std::string::npos) << out;
+
+    // The user at this desktop runs a browser: their profile is busy, and
+    // their browser stays as it is.
+    std::vector<std::unique_ptr<Process>> browsers;
+    browsers.push_back(std::make_unique<Process>(dir.path() / "Chrome.exe", L""));
+    const HWND window = WaitForWindow(browsers[0]->Id(), L"Chrome_WidgetWin_1");
+    ASSERT_TRUE(window);
+    out.clear();
+    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 1u);
+    lines = Lines(out);
+    EXPECT_EQ(has("Profile busy, browser running: " + own), 1) << out;
+    EXPECT_EQ(lines.back(), "Result: 1");
+    EXPECT_TRUE(IsWindowVisible(window)) << "a window was closed";
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
+    for (const fs::path& f : files) EXPECT_EQ(testfs::ReadBytes(f), kChromeAfter) << f;
+    EXPECT_EQ(testfs::ReadBytes(serviceFile), kChromeBefore);
+
+    // At the next run, with the browser gone, theirs is repaired too.
+    LogOff(browsers);
+    out.clear();
+    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 0u);
+    EXPECT_EQ(Lines(out).back(), "Result: 0");
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
+    EXPECT_EQ(testfs::ReadBytes(serviceFile), kChromeBefore);
 }
 
 }  // namespace

@@ -48,8 +48,14 @@ TEST(FindWindowLike, ByTitleClassAndIdentifierChildrenFirst) {
         EXPECT_EQ(list, c.found);
         EXPECT_EQ(n + 1, static_cast<int32_t>(list.size()));
     }
-    EXPECT_TRUE(SendCloseMessage(hidden, 2000));
+    // The request waits in the window's queue until its thread looks.
+    EXPECT_TRUE(SendCloseMessage(hidden));
+    EXPECT_EQ(GetWindowLongPtrW(hidden, GWLP_USERDATA), 0);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     EXPECT_EQ(GetWindowLongPtrW(hidden, GWLP_USERDATA), 1);
+    DestroyWindow(hidden);
+    EXPECT_FALSE(SendCloseMessage(hidden));
 }
 
 }  // namespace

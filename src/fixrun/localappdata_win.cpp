@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "dialog/localappdata.h"
+#include "fixrun/localappdata.h"
 
 // Through the Unicode call: the ANSI one turns a user folder whose name the
 // code page cannot hold into question marks, and every file into "missing".

@@ -1,0 +1,20 @@
+#pragma once
+// The fix run: which browsers are closed, which files of which profiles are
+// repaired or checked, and what that adds up to. The dialog, the silent run
+// and the check all go through here.
+#include "fixrun/outcome.h"
+
+// Whose files a run covers: the user at this desktop, whose browsers it
+// closes first, or every person's profile on the machine, where it closes
+// nothing and leaves alone any profile whose user has a browser running.
+enum class RunScope { CurrentUser, AllProfiles };
+
+// Repairs the files, closing the user's browsers first. True when every
+// file that exists was read and, where it needed it, saved, and no browser
+// could undo that; false when the user must be told that something was not
+// repaired.
+bool RunFix(RunScope scope);
+
+// Reads the files and runs the rules in memory; closes nothing, writes
+// nothing.
+CheckAnswer RunCheck(RunScope scope);

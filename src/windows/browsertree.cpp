@@ -1,0 +1,24 @@
+#include "windows/browsertree.h"
+
+#include <unordered_map>
+
+std::vector<size_t> MainProcessOf(const std::vector<ProcessLink>& processes) {
+    std::unordered_map<uint32_t, size_t> byId;
+    for (size_t i = 0; i < processes.size(); ++i) byId.emplace(processes[i].id, i);
+    std::vector<size_t> parent(processes.size());
+    for (size_t i = 0; i < processes.size(); ++i) {
+        const auto it = byId.find(processes[i].parentId);
+        const bool linked = it != byId.end() && it->second != i &&
+                            processes[it->second].startTime <= processes[i].startTime;
+        parent[i] = linked ? it->second : i;
+    }
+    // Equal start times could close a loop; a line of parents longer than the
+    // list has one, and its process counts as its own main process.
+    std::vector<size_t> root(processes.size());
+    for (size_t i = 0; i < processes.size(); ++i) {
+        size_t at = i;
+        for (size_t steps = 0; parent[at] != at && steps <= processes.size(); ++steps) at = parent[at];
+        root[i] = parent[at] == at ? at : i;
+    }
+    return root;
+}

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/cmdline.h"
+#include "app/unattended.h"
+#include "fixrun/browserfiles.h"
+#include "fixrun/outcome.h"
+#include "fixrun/profiles.h"
+
+namespace {
+
+// A check's exit code over every pair of files, in both orders, and over a
+// run with a third file: a file that cannot be read makes any answer a
+// guess (1), one that needs repair is 10, and missing or repaired files
+// say nothing.
+TEST(CheckExitCode, EveryCombinationOfFiles) {
+    const CheckOutcome all[] = {CheckOutcome::NotFound, CheckOutcome::UpToDate, CheckOutcome::NeedsRepair,
+                                CheckOutcome::CannotRead};
+    const auto expected = [](const std::vector<CheckOutcome>& files) {
+        int code = 0;
+        for (CheckOutcome o : files) {
+            if (o == CheckOutcome::CannotRead) return 1;
+            if (o == CheckOutcome::NeedsRepair) code = 10;
+        }
+        return code;
+    };
+    EXPECT_EQ(CheckExitCode(CombineChecks({})), 0);
+    for (CheckOutcome a : all)
+        for (CheckOutcome b : all)
+            for (CheckOutcome c : all) {
+                const std::vector<CheckOutcome> files = {a, b, c};
+                EXPECT_EQ(CheckExitCode(CombineChecks(files)), expected(files))
+                    << int(a) << " " << int(b) << " " << int(c);
+                EXPECT_EQ(CheckExitCode(CombineChecks({a, b})), expected({a, b})) << int(a) << " " << int(b);
+            }
+    // Spelled out, the rows a script meets most.
+    EXPECT_EQ(CheckExitCode(CombineChecks({CheckOutcome::NeedsRepair, CheckOutcome::CannotRead})), kExitFailed);
+    EXPECT_EQ(CheckExitCode(CombineChecks({CheckOutcome::CannotRead, CheckOutcome::NeedsRepair})), kExitFailed);
+    EXPECT_EQ(CheckExitCode(CombineChecks({CheckOutcome::UpToDate, CheckOutcome::NeedsRepair})), kExitNeedsRepair);
+}
+
+TEST(FileRepaired, OnlyFilesLeftUnrepairedCount) {
+    EXPECT_TRUE(FileRepaired(FixOutcome::NotFound));
+    EXPECT_TRUE(FileRepaired(FixOutcome::Unchanged));
+    EXPECT_TRUE(FileRepaired(FixOutcome::Saved));
+    EXPECT_FALSE(FileRepaired(FixOutcome::NotSaved));
+    EXPECT_FALSE(FileRepaired(FixOutcome::Unreadable));
+}
+
+TEST(BrowserLocalStateFiles, StableChannelsFirstThenTheOthersIfPresent) {
+    const std::vector<BrowserFile> files = BrowserLocalStateFiles(u"C:\\U\\L");
+    std::vector<std::u16string> paths;
+    std::vector<bool> onlyIfPresent;
+    for (const BrowserFile& f : files) paths.push_back(f.path), onlyIfPresent.push_back(f.onlyIfPresent);
+    const std::vector<std::u16string> expected = {
+        u"C:\\U\\L\\Google\\Chrome\\User Data\\Local State",      u"C:\\U\\L\\Microsoft\\Edge\\User Data\\Local State",
+        u"C:\\U\\L\\Google\\Chrome Beta\\User Data\\Local State", u"C:\\U\\L\\Google\\Chrome Dev\\User Data\\Local State",
+        u"C:\\U\\L\\Google\\Chrome SxS\\User Data\\Local State",  u"C:\\U\\L\\Chromium\\User Data\\Local State",
+        u"C:\\U\\L\\Microsoft\\Edge Beta\\User Data\\Local State", u"C:\\U\\L\\Microsoft\\Edge Dev\\User Data\\Local State",
+        u"C:\\U\\L\\Microsoft\\Edge SxS\\User Data\\Local State",
+    };
+    EXPECT_EQ(paths, expected);
+    EXPECT_EQ(onlyIfPresent, (std::vector<bool>{false, false, true, true, true, true, true, true, true}));
+}
+
+TEST(Profiles, PeoplesAccountsOnly) {
+    const struct {
+        const char16_t* sid;
+        bool person;
+    } cases[] = {
+        {u"S-1-5-21-1004336348-1177238915-682003330-1001", true},
+        {u"S-1-5-21-0-0-0-1000", true},
+        {u"S-1-12-1-1234567890-1234567890-1234567890-1234567890", true},
+        {u"S-1-5-18", false},                  // LocalSystem
+        {u"S-1-5-19", false},                  // LocalService
+        {u"S-1-5-20", false},                  // NetworkService
+        {u"S-1-5-80-956008885-3418522649", false},  // a service's own
+        {u"S-1-5-82-3006700770-424185619", false},  // an application pool
+        {u"S-1-5-21", false},
+        {u"S-1-5-21-", false},
+        {u"S-1-5-210-1-2", false},
+        {u"S-1-12-10-1", false},
+        {u"S-1-5-21-1--2", false},
+        {u"S-1-5-21-1-2.bak", false},  // a profile Windows set aside
+        {u"s-1-5-21-1-2", false},
+        {u"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsPersonSid(c.sid), c.person) << testing::PrintToString(std::u16string(c.sid));
+    EXPECT_EQ(ProfileLocalAppData(u"C:\\Users\\ann"), u"C:\\Users\\ann\\AppData\\Local");
+    EXPECT_EQ(ProfileLocalAppData(u"C:\\Users\\ann\\"), u"C:\\Users\\ann\\AppData\\Local");
+}
+
+}  // namespace
