@@ -1,6 +1,7 @@
 #include "textfile/fileio.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <utility>
 
@@ -9,6 +10,53 @@
 namespace {
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// The owner of a file, kept across its replacement.
+class FileOwner {
+public:
+    explicit FileOwner(const std::u16string& path) {
+        if (GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner_, nullptr, nullptr,
+                                  nullptr, &descriptor_) != ERROR_SUCCESS)
+            owner_ = nullptr;
+    }
+    ~FileOwner() { LocalFree(descriptor_); }
+    FileOwner(const FileOwner&) = delete;
+    FileOwner& operator=(const FileOwner&) = delete;
+
+    // ReplaceFileW keeps the old file's permissions but hands it the owner
+    // of the new content: the account that runs. A file repaired for
+    // another user (a run as LocalSystem) must stay theirs. Setting an
+    // owner other than oneself takes the restore privilege, which such an
+    // account holds but need not have switched on.
+    void RestoreOn(const std::u16string& path) const {
+        if (!owner_) return;
+        PSID now = nullptr;
+        PSECURITY_DESCRIPTOR current = nullptr;
+        const bool same = GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &now, nullptr,
+                                                nullptr, nullptr, &current) == ERROR_SUCCESS &&
+                          EqualSid(now, owner_);
+        LocalFree(current);
+        if (same) return;
+        EnableRestorePrivilege();
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner_,
+                              nullptr, nullptr, nullptr);
+    }
+
+private:
+    static void EnableRestorePrivilege() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+        TOKEN_PRIVILEGES tp = {};
+        tp.PrivilegeCount = 1;
+        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueW(nullptr, SE_RESTORE_NAME, &tp.Privileges[0].Luid))
+            AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+        CloseHandle(token);
+    }
+
+    PSID owner_ = nullptr;
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+};
 }  // namespace
 
 FileHandle FileHandle::Open(const std::u16string& path, Access access) {
@@ -144,11 +192,18 @@ bool SwapIn(std::u16string& temp, const std::u16string& target, bool targetExist
     const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & keep)) SetFileAttributesW(W(temp), attributes & keep);
-    if (ReplaceFileW(W(target), W(temp), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) return true;
+    const FileOwner owner(target);
+    if (ReplaceFileW(W(target), W(temp), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        owner.RestoreOn(target);
+        return true;
+    }
     if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
         // The old content is gone already and the new sits under the
         // temporary name: finish the move, and keep that file if it fails.
-        if (MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        if (MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            owner.RestoreOn(target);
+            return true;
+        }
         temp.clear();
     }
     return false;

@@ -73,6 +73,19 @@ HWND WaitForWindow(DWORD pid, const std::wstring& className = L"", DWORD ms = 15
     }
 }
 
+// The cursor the window shows with the mouse over it. Handles of another
+// process's cursors can only be told apart, not looked into.
+HCURSOR CursorOver(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    CURSORINFO ci = {};
+    ci.cbSize = sizeof ci;
+    GetCursorInfo(&ci);
+    return ci.hCursor;
+}
+
 // The control that has the keyboard in the window's thread.
 HWND FocusOf(HWND window) {
     GUITHREADINFO gti = {};
@@ -315,10 +328,12 @@ TEST_F(FixRun, TheDialogTakesNoKeyDuringARunAndGivesCmdOkBackAfter) {
     const HWND cmdOk = FindWindowExW(dialog, nullptr, L"Button", nullptr);
     const HWND cmdCancel = FindWindowExW(dialog, cmdOk, L"Button", nullptr);
     ASSERT_TRUE(FocusBecomes(dialog, cmdOk));
+    const HCURSOR before = CursorOver(dialog);
     PressKey(dialog, VK_RETURN);
     for (int i = 0; i < 100 && IsWindowEnabled(cmdOk); ++i) Sleep(20);
     ASSERT_FALSE(IsWindowEnabled(cmdOk)) << "the run did not start";
     EXPECT_EQ(FocusOf(dialog), dialog);
+    const HCURSOR during = CursorOver(dialog);
     // Away to another program, and back, twice: the focus stays parked.
     for (int round = 0; round < 2; ++round) {
         SetForegroundWindow(otherWindow);
@@ -337,6 +352,9 @@ TEST_F(FixRun, TheDialogTakesNoKeyDuringARunAndGivesCmdOkBackAfter) {
     PressKey(box, VK_RETURN);
     for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
     EXPECT_TRUE(FocusBecomes(dialog, cmdOk));
+    // The wait cursor showed the run, and only the run.
+    EXPECT_EQ(CursorOver(dialog), before);
+    EXPECT_NE(during, before);
     // Away and back once the run is over: the focus is on cmdOk again.
     SetForegroundWindow(otherWindow);
     for (int i = 0; i < 40 && GetForegroundWindow() != otherWindow; ++i) Sleep(25);
