@@ -225,8 +225,11 @@ BrowserCloseReport CloseBrowsers() {
             if (std::find(others.begin(), others.end(), pid) == others.end()) others.push_back(pid);
             continue;
         }
-        // All at once: the browsers shut down side by side.
-        if (SendCloseMessage(window)) asked.push_back(window);
+        // All at once: the browsers shut down side by side. A window that
+        // cannot even be asked (an elevated browser's) counts as not
+        // answering if it is still there at the end.
+        SendCloseMessage(window);
+        asked.push_back(window);
     }
     report.requestsSentAt = Now();
     report.othersLeftOpen = static_cast<int64_t>(others.size());
