@@ -4,18 +4,10 @@
 // without a window, can undo a repair.
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-struct BrowserProcess {
-    DWORD id = 0;
-    DWORD parentId = 0;
-    uint64_t startTime = 0;   // FILETIME ticks; 0 when it cannot be read
-    std::u16string userSid;   // "S-1-5-21-..."; empty when it cannot be told
-    DWORD session = 0;
-    bool sessionKnown = false;
-};
+#include "windows/browsertree.h"
 
 // Every running process whose image is chrome.exe or msedge.exe, of any
 // user, with what can be told about it.
@@ -30,6 +22,5 @@ bool IsBrowserImage(DWORD processId);
 std::u16string CurrentUserSid();
 
 // The processes of the list that belong to the user at this desktop: the
-// same account and session as this process, and a start time that could be
-// read. Anything that cannot be told is not ours and is left alone.
+// same account and session as this process (see ProcessesOf).
 std::vector<BrowserProcess> OwnBrowserProcesses(const std::vector<BrowserProcess>& all);

@@ -54,7 +54,9 @@ std::vector<BrowserProcess> ListBrowserProcesses() {
         BrowserProcess p;
         p.id = entry.th32ProcessID;
         p.parentId = entry.th32ParentProcessID;
-        p.sessionKnown = ProcessIdToSessionId(p.id, &p.session) != FALSE;
+        DWORD session = 0;
+        p.sessionKnown = ProcessIdToSessionId(p.id, &session) != FALSE;
+        p.session = session;
         UniqueHandle h(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, p.id));
         if (h) {
             FILETIME created, exited, kernel, user;
@@ -85,12 +87,7 @@ std::u16string CurrentUserSid() {
 }
 
 std::vector<BrowserProcess> OwnBrowserProcesses(const std::vector<BrowserProcess>& all) {
-    const std::u16string me = CurrentUserSid();
     DWORD session = 0;
-    const bool sessionKnown = ProcessIdToSessionId(GetCurrentProcessId(), &session) != FALSE;
-    std::vector<BrowserProcess> own;
-    if (me.empty() || !sessionKnown) return own;
-    for (const BrowserProcess& p : all)
-        if (p.userSid == me && p.sessionKnown && p.session == session && p.startTime != 0) own.push_back(p);
-    return own;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return {};
+    return ProcessesOf(all, CurrentUserSid(), session);
 }

@@ -22,3 +22,12 @@ std::vector<size_t> MainProcessOf(const std::vector<ProcessLink>& processes) {
     }
     return root;
 }
+
+std::vector<BrowserProcess> ProcessesOf(const std::vector<BrowserProcess>& all, const std::u16string& userSid,
+                                        uint32_t session) {
+    std::vector<BrowserProcess> own;
+    if (userSid.empty()) return own;
+    for (const BrowserProcess& p : all)
+        if (p.userSid == userSid && p.sessionKnown && p.session == session && p.startTime != 0) own.push_back(p);
+    return own;
+}

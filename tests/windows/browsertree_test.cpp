@@ -30,4 +30,34 @@ TEST(MainProcessOf, ParentsThatStartedFirstMakeOneBrowser) {
     for (const Case& c : cases) EXPECT_EQ(MainProcessOf(c.processes), c.mainOf) << c.name;
 }
 
+// Only processes known to be the user's, in the user's session, count as
+// theirs; whatever cannot be told is left alone.
+TEST(ProcessesOf, TheUsersOwnInTheirSessionOnly) {
+    const std::u16string me = u"S-1-5-21-1-2-3-1001";
+    const auto process = [](uint32_t id, const char16_t* sid, uint32_t session, bool sessionKnown, uint64_t start) {
+        BrowserProcess p;
+        p.id = id;
+        p.userSid = sid;
+        p.session = session;
+        p.sessionKnown = sessionKnown;
+        p.startTime = start;
+        return p;
+    };
+    const std::vector<BrowserProcess> all = {
+        process(1, u"S-1-5-21-1-2-3-1001", 2, true, 100),  // ours
+        process(2, u"S-1-5-21-1-2-3-1002", 2, true, 100),  // another user at the same session id
+        process(3, u"S-1-5-21-1-2-3-1001", 3, true, 100),  // ours, in another session
+        process(4, u"S-1-5-21-1-2-3-1001", 2, false, 100),
+        process(5, u"", 2, true, 100),                     // its token could not be read
+        process(6, u"S-1-5-21-1-2-3-1001", 2, true, 0),    // its start time could not be read
+        process(7, u"S-1-5-21-1-2-3-10011", 2, true, 100),
+        process(8, u"S-1-5-21-1-2-3-1001", 2, true, 300),  // ours
+    };
+    std::vector<uint32_t> ids;
+    for (const BrowserProcess& p : ProcessesOf(all, me, 2)) ids.push_back(p.id);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{1, 8}));
+    EXPECT_TRUE(ProcessesOf(all, u"", 2).empty()) << "an account that cannot be told owns nothing";
+    EXPECT_TRUE(ProcessesOf({process(9, u"", 2, true, 100)}, u"", 2).empty());
+}
+
 }  // namespace
