@@ -64,8 +64,10 @@ bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& out, uint32_t*
     }
     if (out.markLength == 0) out.encoding = check.Verdict();
     out.ascii = out.markLength == 0 && check.AllAscii();
-    // FF FE alone reads as a UTF-32 mark but is an empty UTF-16 file.
-    if (out.encoding == encUtf32LE && out.size == 2) out.encoding = encUtf16LE, out.markLength = 2;
+    // A UTF-32 mark takes four bytes. FF FE with fewer than two after it
+    // looks like one only because missing bytes count as zero: it is a
+    // UTF-16 mark, and the file holds no units.
+    if (out.encoding == encUtf32LE && out.size < 4) out.encoding = encUtf16LE, out.markLength = 2;
     if (out.encoding == encUtf32LE || out.encoding == encUtf32BE) {
         *error = kErrorNoTranslation;
         return false;

@@ -90,6 +90,7 @@ TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
         {"", [&] { fs::resize_file(file, uint64_t(1) << 31); }, FixOutcome::Unreadable, CheckOutcome::CannotRead,
          {found, u"Cannot read file (error " + N(kErrorTooLarge) + u"): " + path}},
         {"", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
+        {"\xFF\xFE", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
         {needsRepair, [] { FailFileWriteForTesting(1); }, FixOutcome::NotSaved, CheckOutcome::NeedsRepair,
          {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kErrorWriteFault) + u")"}},
         {needsRepair, [&] { fs::permissions(file, fs::perms::all, fs::perm_options::remove); }, FixOutcome::NotSaved,

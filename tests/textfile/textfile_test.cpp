@@ -33,7 +33,9 @@ TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
         {B("\xFF\xFE\x41\x00\x42\x00", 6), encUtf16LE, 2, u"AB"},
         {"\xFF\xFE\x41", encUtf16LE, 2, u""},  // an odd last byte is no unit
         {B("\xFE\xFF\x00\x41\x00\x42", 6), encUtf16BE, 2, u"AB"},
-        {"\xFF\xFE", encUtf16LE, 2, u""},  // too short for a UTF-32 mark: an empty UTF-16LE file
+        // Too short for a UTF-32 mark: an empty UTF-16LE file.
+        {"\xFF\xFE", encUtf16LE, 2, u""},
+        {B("\xFF\xFE\0", 3), encUtf16LE, 2, u""},
     };
     testfs::TempDir dir;
     const auto file = dir / "Local State";
