@@ -73,8 +73,6 @@ public:
     // Flushes and swaps the new content in. False, the target as it was and
     // the temporary file gone when any step, earlier writes included, failed.
     bool Commit();
-    // Where the new content is being written, until it is committed.
-    const std::u16string& TemporaryPath() const { return temp_; }
 
 private:
     void Discard();
