@@ -68,8 +68,9 @@ const std::string& DetectInput(int kind) {
 void BM_DetectFast(benchmark::State& state) {
     const std::string& s = DetectInput(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        TextEncoding e;
-        CheckUtf8(reinterpret_cast<const uint8_t*>(s.data()), s.size(), e);
+        Utf8Check check;
+        check.Feed(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+        TextEncoding e = check.Verdict();
         benchmark::DoNotOptimize(e);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.size()));
@@ -116,11 +117,14 @@ Files& TheFiles() {
 void BM_ReadWrite(benchmark::State& state) {
     const std::u16string source = TheFiles().Source(state.range(0), static_cast<int>(state.range(1))).u16string();
     const std::u16string target = (TheFiles().folder / "target").u16string();
-    TextEncoding e = encAuto;
+    TextEncoding e = encAnsi;
     for (auto _ : state) {
-        e = encAuto;
-        const std::u16string text = ReadTextFile(source, e);
-        if (!WriteTextFile(target, text, false, e, encAnsi)) state.SkipWithError("write failed");
+        TextFileBytes file;
+        uint32_t error = 0;
+        if (!ReadTextFileBytes(source, file, &error) ||
+            !ReplaceFileContent(target, {{file.data(), file.size}}, &error))
+            state.SkipWithError("read or write failed");
+        e = file.encoding;
     }
     state.counters["encoding"] = e;
     state.SetBytesProcessed(state.iterations() * state.range(0));

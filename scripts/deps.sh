@@ -22,15 +22,14 @@ else
   exit 1
 fi
 
-# Wine takes its ANSI code page from the locale, and the text-file tests run
-# under a Western (1252) and a Chinese (936) one: both must exist.
-for l in en_US zh_CN; do
-  locale -a 2>/dev/null | grep -qix "$l.utf8" && continue
+# Wine takes its ANSI code page from the locale: the program and the tests
+# run under a Chinese one (936), which must exist.
+if ! locale -a 2>/dev/null | grep -qix "zh_CN.utf8"; then
   if [ "$(id -u)" -eq 0 ]; then
-    localedef -i "$l" -f UTF-8 "$l.UTF-8" || exit 1
+    localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 || exit 1
   else
-    echo "Missing locale $l.UTF-8. Run: sudo localedef -i $l -f UTF-8 $l.UTF-8"
+    echo "Missing locale zh_CN.UTF-8. Run: sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8"
     exit 1
   fi
-done
+fi
 exit 0

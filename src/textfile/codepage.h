@@ -22,11 +22,3 @@ inline std::u16string BytesToText(const std::string& bytes, uint32_t codePage) {
 // in the code page: 2 for a lead byte that forms one valid character with
 // the next, else 1 (a stray byte is a character of its own).
 size_t AnsiCharLength(const uint8_t* bytes, size_t count, uint32_t codePage);
-
-// The code page that code page 0 stands for. On Windows the system's
-// (GetACP); natively the stand-in legacy code page, 936 unless a test
-// chose another with SetNativeAnsiCodePage.
-uint32_t ActiveAnsiCodePage();
-#ifndef _WIN32
-void SetNativeAnsiCodePage(uint32_t codePage);
-#endif

@@ -13,7 +13,8 @@
 
 namespace {
 
-uint32_t g_nativeAnsi = 936;
+// The stand-in for the system's ANSI code page.
+constexpr uint32_t kNativeAnsi = 936;
 
 // Files are mostly ASCII: runs of it are copied eight bytes (four units) at
 // a time, the rest one sequence at a time, into output made big enough up
@@ -291,18 +292,18 @@ std::string EncodeLegacy(const std::u16string& s, uint32_t codePage) {
 std::u16string BytesToText(const char* bytes, size_t count, uint32_t codePage) {
     if (count == 0) return {};
     if (codePage == kCodePageUtf8) return DecodeUtf8(reinterpret_cast<const unsigned char*>(bytes), count);
-    return DecodeLegacy(bytes, count, codePage == kCodePageAnsi ? g_nativeAnsi : codePage);
+    return DecodeLegacy(bytes, count, codePage == kCodePageAnsi ? kNativeAnsi : codePage);
 }
 
 std::string TextToBytes(const std::u16string& text, uint32_t codePage) {
     if (text.empty()) return {};
     if (codePage == kCodePageUtf8) return EncodeUtf8(text);
-    return EncodeLegacy(text, codePage == kCodePageAnsi ? g_nativeAnsi : codePage);
+    return EncodeLegacy(text, codePage == kCodePageAnsi ? kNativeAnsi : codePage);
 }
 
 size_t AnsiCharLength(const uint8_t* bytes, size_t count, uint32_t codePage) {
     if (count < 2) return 1;
-    if (codePage == kCodePageAnsi) codePage = g_nativeAnsi;
+    if (codePage == kCodePageAnsi) codePage = kNativeAnsi;
     // One converter per thread and code page: ANSI files with many
     // characters outside ASCII ask once per character.
     struct Converter {
@@ -330,6 +331,3 @@ size_t AnsiCharLength(const uint8_t* bytes, size_t count, uint32_t codePage) {
     // bytes come out as two.
     return r != static_cast<size_t>(-1) && inLeft == 0 && sizeof out - outLeft == 2 ? 2 : 1;
 }
-
-uint32_t ActiveAnsiCodePage() { return g_nativeAnsi; }
-void SetNativeAnsiCodePage(uint32_t codePage) { g_nativeAnsi = codePage; }

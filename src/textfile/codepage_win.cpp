@@ -27,8 +27,6 @@ std::string TextToBytes(const std::u16string& text, uint32_t codePage) {
     return bytes;
 }
 
-uint32_t ActiveAnsiCodePage() { return GetACP(); }
-
 size_t AnsiCharLength(const uint8_t* bytes, size_t count, uint32_t codePage) {
     if (count < 2 || !IsDBCSLeadByteEx(codePage, bytes[0])) return 1;
     wchar_t unit[2];

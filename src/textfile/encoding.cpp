@@ -35,20 +35,6 @@ inline uint32_t LeadingOnes(uint8_t b) {
 
 }  // namespace
 
-const char16_t* TextEncodingName(TextEncoding encoding) {
-    switch (encoding) {
-    case encAuto: return u"encAuto";
-    case encAnsi: return u"encAnsi";
-    case encUtf8Bom: return u"encUtf8Bom";
-    case encUtf8: return u"encUtf8";
-    case encUtf16LE: return u"encUtf16LE";
-    case encUtf16BE: return u"encUtf16BE";
-    case encUtf32LE: return u"encUtf32LE";
-    case encUtf32BE: return u"encUtf32BE";
-    default: return u"";
-    }
-}
-
 uint8_t ShiftLeadBit(uint8_t b) { return static_cast<uint8_t>((b & 0x7F) << 1); }
 
 size_t DetectBom(uint32_t head, TextEncoding& encoding) {
@@ -60,17 +46,6 @@ size_t DetectBom(uint32_t head, TextEncoding& encoding) {
     if ((head & 0xFFFFFFu) == 0xBFBBEFu) { encoding = encUtf8Bom; return 3; }
     encoding = encAnsi;
     return 0;
-}
-
-size_t BomForEncoding(TextEncoding encoding, uint32_t& mark) {
-    switch (encoding) {
-    case encUtf8Bom: mark = 0xBFBBEFu; return 3;
-    case encUtf16LE: mark = 0xFEFFu; return 2;
-    case encUtf16BE: mark = 0xFFFEu; return 2;
-    case encUtf32LE: mark = 0x0000FEFFu; return 4;
-    case encUtf32BE: mark = 0xFFFE0000u; return 4;
-    default: mark = 0; return 0;
-    }
 }
 
 uint32_t BomHead(const uint8_t* bytes, size_t count) {
@@ -108,17 +83,4 @@ bool Utf8Check::Feed(const uint8_t* p, size_t n) {
 
 TextEncoding Utf8Check::Verdict() const {
     return failed_ || expected_ != 0 || allAscii_ ? encAnsi : encUtf8;
-}
-
-void CheckUtf8(const uint8_t* bytes, size_t count, TextEncoding& encoding) {
-    Utf8Check check;
-    check.Feed(bytes, count);
-    encoding = check.Verdict();
-}
-
-TextEncoding DetectEncoding(const uint8_t* bytes, size_t count, size_t& markLength) {
-    TextEncoding encoding = encAnsi;
-    markLength = DetectBom(BomHead(bytes, count), encoding);
-    if (markLength == 0) CheckUtf8(bytes, count, encoding);
-    return encoding;
 }

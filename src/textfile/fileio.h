@@ -14,7 +14,6 @@ public:
     enum class Access {
         ReadExisting,   // read; others may read and write meanwhile
         AppendAlways,   // append at the end; created when missing
-        ReadWriteAlways,  // read and write anywhere; created when missing; others may read and write meanwhile
         CreateNew,      // write a file that must not exist yet; nobody else may open it meanwhile
     };
 
@@ -30,14 +29,11 @@ public:
     bool IsOpen() const { return handle_ != kInvalid; }
     // False when the size cannot be had.
     bool Size(uint64_t* size) const;
-    bool SeekTo(uint64_t offset);
     // Bytes actually read; 0 at the end or on failure. LastFileError() is 0
     // afterwards unless a read failed.
     size_t Read(void* buffer, size_t count);
     // True only when every byte was written.
     bool Write(const void* data, size_t count);
-    // Cuts the file to `size` bytes (and leaves the position there).
-    bool Truncate(uint64_t size);
     // True when everything written is on the disk.
     bool Flush();
     void Close();
@@ -77,8 +73,6 @@ public:
     // Flushes and swaps the new content in. False, the target as it was and
     // the temporary file gone when any step, earlier writes included, failed.
     bool Commit();
-    // Where the new content is being written, until it is committed.
-    const std::u16string& TemporaryPath() const { return temp_; }
 
 private:
     void Discard();

@@ -22,15 +22,12 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
     switch (access) {
     case Access::ReadExisting: fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC); break;
     case Access::AppendAlways: fd = ::open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666); break;
-    case Access::ReadWriteAlways: fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666); break;
     case Access::CreateNew: fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); break;
     }
     if (fd >= 0) {
-        // Windows cannot open a directory as a file, nor a read-only file
-        // for writing, whoever asks; keep the two alike.
+        // Windows cannot open a directory as a file; keep the two alike.
         struct stat st;
-        const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) &&
-                        !(access == Access::ReadWriteAlways && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0);
+        const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
         if (!ok) {
             const int why = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
             ::close(fd);
@@ -46,10 +43,6 @@ bool FileHandle::Size(uint64_t* size) const {
     if (!IsOpen() || ::fstat(handle_, &st) != 0) return false;
     *size = static_cast<uint64_t>(st.st_size);
     return true;
-}
-
-bool FileHandle::SeekTo(uint64_t offset) {
-    return IsOpen() && ::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
 size_t FileHandle::Read(void* buffer, size_t count) {
@@ -84,11 +77,6 @@ bool FileHandle::Write(const void* data, size_t count) {
         total += static_cast<size_t>(put);
     }
     return IsOpen();
-}
-
-bool FileHandle::Truncate(uint64_t size) {
-    return IsOpen() && ::ftruncate(handle_, static_cast<off_t>(size)) == 0 &&
-           ::lseek(handle_, static_cast<off_t>(size), SEEK_SET) >= 0;
 }
 
 bool FileHandle::Flush() { return IsOpen() && ::fsync(handle_) == 0; }

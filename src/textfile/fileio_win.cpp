@@ -79,20 +79,6 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
             Sleep(10);
         }
         break;
-    case Access::ReadWriteAlways:
-        h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            // Windows refuses to open a read-only file for writing; Wine run
-            // by an administrator does not. Refuse it the same everywhere.
-            BY_HANDLE_FILE_INFORMATION info;
-            if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
-                CloseHandle(h);
-                h = INVALID_HANDLE_VALUE;
-                SetLastError(ERROR_ACCESS_DENIED);
-            }
-        }
-        break;
     case Access::CreateNew:
         h = CreateFileW(W(path), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         break;
@@ -105,12 +91,6 @@ bool FileHandle::Size(uint64_t* size) const {
     if (!IsOpen() || !GetFileSizeEx(H(handle_), &li)) return false;
     *size = static_cast<uint64_t>(li.QuadPart);
     return true;
-}
-
-bool FileHandle::SeekTo(uint64_t offset) {
-    LARGE_INTEGER li;
-    li.QuadPart = static_cast<LONGLONG>(offset);
-    return IsOpen() && SetFilePointerEx(H(handle_), li, nullptr, FILE_BEGIN);
 }
 
 size_t FileHandle::Read(void* buffer, size_t count) {
@@ -144,10 +124,6 @@ bool FileHandle::Write(const void* data, size_t count) {
         total += put;
     }
     return IsOpen();
-}
-
-bool FileHandle::Truncate(uint64_t size) {
-    return SeekTo(size) && SetEndOfFile(H(handle_));
 }
 
 bool FileHandle::Flush() { return IsOpen() && FlushFileBuffers(H(handle_)); }

@@ -8,23 +8,9 @@
 
 #include "textfile/encoding.h"
 
-// The code page encAnsi text is converted with: 0, the system's active ANSI
-// code page.
+// The code page that tells an ANSI file's double-byte characters: 0, the
+// system's active ANSI code page.
 inline constexpr uint32_t AnsiCodePage = 0;
-
-// The encoding of an existing file, or encAuto when it cannot be opened.
-TextEncoding GetFileEncoding(const std::u16string& path);
-
-// The file's text; `encoding` in: the encoding to read with, or encAuto to
-// detect it; out: the detected encoding when it came in as encAuto.
-// Empty text on every failure.
-std::u16string ReadTextFile(const std::u16string& path, TextEncoding& encoding);
-
-// Replaces the file's content (append false) or adds to its end. A replacing
-// write never leaves a half-written file: false, and the file as it was, when
-// it cannot be completed.
-bool WriteTextFile(const std::u16string& path, const std::u16string& text, bool append, TextEncoding& encoding,
-                   TextEncoding defaultEncoding);
 
 // A whole file as read for a rewrite that keeps every byte no rule changes.
 // The rules can take its buffer over and edit their units in place: an

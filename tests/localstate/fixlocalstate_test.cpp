@@ -62,6 +62,33 @@ TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
     }
 }
 
+// Whether a brace ends the excluded schemes before the entry hangs on the
+// encoding found: inside a code page 936 character it is none, after a UTF-8
+// one it is. The character stands at every offset of the blocks and words
+// the UTF-8 check skips ASCII by, and in the tail after them.
+TEST(FixLocalState, TheEncodingFoundDecidesWhatIsABraceAtEveryOffset) {
+    struct Case {
+        std::string bytes;
+        CheckOutcome check;
+    } cases[] = {
+        {"\x81\x7D", CheckOutcome::NeedsRepair},
+        {"\xC4\x7D\x81\x40", CheckOutcome::NeedsRepair},  // valid UTF-8 if the brace were taken for a continuation
+        {"\xE4\xB8\xAD\x7D", CheckOutcome::UpToDate},     // in code page 936, AD 7D would be one character
+    };
+    testfs::TempDir dir;
+    const fs::path file = dir / "Local State";
+    for (const Case& c : cases) {
+        for (size_t offset = 0; offset < 64; ++offset) {
+            for (size_t tail : {0, 40}) {
+                SCOPED_TRACE(testing::Message() << "case " << &c - cases << " at " << offset << ", tail " << tail);
+                testfs::WriteBytes(file, "{\"protocol_handler\":{\"excluded_schemes\":{\"a\":\"" + std::string(offset, ' ') +
+                                             c.bytes + "\",\"vezoverove\":true}}}" + std::string(tail, ' '));
+                EXPECT_EQ(CheckLocalState(testfs::U16(file)), c.check);
+            }
+        }
+    }
+}
+
 std::u16string N(uint32_t n) { return testfs::U16(std::to_string(n)); }
 
 TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
@@ -90,6 +117,7 @@ TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
         {"", [&] { fs::resize_file(file, uint64_t(1) << 31); }, FixOutcome::Unreadable, CheckOutcome::CannotRead,
          {found, u"Cannot read file (error " + N(kErrorTooLarge) + u"): " + path}},
         {"", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
+        {"\xFF\xFE", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
         {needsRepair, [] { FailFileWriteForTesting(1); }, FixOutcome::NotSaved, CheckOutcome::NeedsRepair,
          {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kErrorWriteFault) + u")"}},
         {needsRepair, [&] { fs::permissions(file, fs::perms::all, fs::perm_options::remove); }, FixOutcome::NotSaved,

@@ -33,13 +33,29 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     ASSERT_TRUE(AppendLogEntry(path, t, u"b\r\nc"));
     EXPECT_EQ(testfs::ReadBytes(file), "2026-01-02 03:04:05  a\r\n2026-01-02 03:04:05  b\r\nc");
 #ifdef _WIN32
-    // Another program holds the file: sharing writes, or not.
-    for (DWORD share : {FILE_SHARE_WRITE, FILE_SHARE_READ}) {
+    // Another program holds the file, sharing writes or not, and lets go
+    // after a moment or only well after the entry was given up.
+    struct Hold {
+        DWORD share, ms;
+        bool lands;
+    } holds[] = {{FILE_SHARE_WRITE, 500, true}, {FILE_SHARE_READ, 20, true}, {FILE_SHARE_READ, 500, false}};
+    for (const Hold& hold : holds) {
+        SCOPED_TRACE(&hold - holds);
         testfs::WriteBytes(file, "x");
-        HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_EQ(AppendLogEntry(path, t, u"y"), share == FILE_SHARE_WRITE);
-        CloseHandle(h);
-        EXPECT_EQ(testfs::ReadBytes(file), share == FILE_SHARE_WRITE ? "x\r\n2026-01-02 03:04:05  y" : "x");
+        struct Holder {
+            HANDLE file;
+            DWORD ms;
+        } holder{CreateFileW(file.c_str(), GENERIC_READ, hold.share, nullptr, OPEN_EXISTING, 0, nullptr), hold.ms};
+        ASSERT_NE(holder.file, INVALID_HANDLE_VALUE);
+        HANDLE thread = CreateThread(nullptr, 0, [](void* p) -> DWORD {
+            const Holder* h = static_cast<const Holder*>(p);
+            Sleep(h->ms);
+            return CloseHandle(h->file);
+        }, &holder, 0, nullptr);
+        EXPECT_EQ(AppendLogEntry(path, t, u"y"), hold.lands);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        EXPECT_EQ(testfs::ReadBytes(file), hold.lands ? "x\r\n2026-01-02 03:04:05  y" : "x");
     }
 #endif
     LogEnabled = false;  // off: no file at all
