@@ -29,7 +29,7 @@
 #include <re2/re2.h>
 
 #include "localstate/localstate.h"
-#include "localstate/regexp.h"
+#include "regex/regexp.h"
 #include "localstate_corpus.h"
 
 namespace {

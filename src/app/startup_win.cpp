@@ -5,7 +5,7 @@
 #include "app/cmdline.h"
 #include "app/unattended.h"
 #include "dialog/frmmain.h"
-#include "localstate/regexp.h"
+#include "regex/regexp.h"
 #include "log/log.h"
 
 std::u16string LowerCase(const std::u16string& text) {

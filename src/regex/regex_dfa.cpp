@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <map>
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
 // One lazily built DFA. A state is the list of live sets and three flags

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace {
 

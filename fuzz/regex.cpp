@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "localstate/regex.h"
-#include "localstate/regexp.h"
+#include "regex/regex.h"
+#include "regex/regexp.h"
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
 

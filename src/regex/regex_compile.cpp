@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
 namespace {
