@@ -238,8 +238,9 @@ public:
     const Unit* Data() const { return reinterpret_cast<const Unit*>(storage_.get()) + offset_; }
     size_t Size() const { return size_; }
     // Replaces [start, end) of each match, in order, with its text, in the
-    // buffer as it is: the matches do not overlap, the result fits, and
-    // every part of the text moves the same way (ReplaceAll sees to it).
+    // buffer as it is: the matches do not overlap and the result fits
+    // (ReplaceAll sees to it); edits that grow the text and edits that
+    // shrink it may come in any mix.
     struct Edit {
         size_t start, end, from, length;  // from/length: in `inserted`
     };

@@ -33,34 +33,39 @@ bool ParseReplacement(std::u16string_view r, int groupCount, std::vector<Piece>*
 
 template <class Unit>
 void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Unit>& inserted) {
-    size_t grown = size_;
-    for (const Edit& e : edits) grown = grown - (e.end - e.start) + e.length;
-    const Unit* in = inserted.data();
+    // The text between edits moves by what the edits before it added or
+    // took away: a part moving left goes before the parts after it, a run
+    // of parts moving right goes back to front, each part once. A part's
+    // new place ends where the next edit's text goes, so it never reaches
+    // a part not yet moved. The edits' own texts come from elsewhere and go
+    // in last, into the gaps the moves left.
     Unit* d = Mutable();
-    if (grown <= size_) {
-        // Every part moves left or stays: front to back.
-        size_t to = 0, from = 0;
-        for (const Edit& e : edits) {
-            std::memmove(d + to, d + from, (e.start - from) * sizeof(Unit));
-            to += e.start - from;
-            std::copy(in + e.from, in + e.from + e.length, d + to);
-            to += e.length;
-            from = e.end;
+    const size_t parts = edits.size() + 1;
+    auto partStart = [&](size_t k) { return k == 0 ? 0 : edits[k - 1].end; };
+    auto partEnd = [&](size_t k) { return k == edits.size() ? size_ : edits[k].start; };
+    auto move = [&](size_t k, size_t to) {
+        std::memmove(d + to, d + partStart(k), (partEnd(k) - partStart(k)) * sizeof(Unit));
+    };
+    std::vector<size_t> to(parts);  // each part's new start
+    to[0] = 0;
+    for (size_t k = 1; k < parts; ++k) to[k] = to[k - 1] + (partEnd(k - 1) - partStart(k - 1)) + edits[k - 1].length;
+    for (size_t k = 0; k < parts;) {
+        if (to[k] <= partStart(k)) {
+            move(k, to[k]);
+            ++k;
+            continue;
         }
-        std::memmove(d + to, d + from, (size_ - from) * sizeof(Unit));
-    } else {
-        // Every part moves right or stays: back to front.
-        size_t to = grown, tail = size_;
-        for (size_t k = edits.size(); k > 0; --k) {
-            const Edit& e = edits[k - 1];
-            to -= tail - e.end;
-            std::memmove(d + to, d + e.end, (tail - e.end) * sizeof(Unit));
-            to -= e.length;
-            std::copy(in + e.from, in + e.from + e.length, d + to);
-            tail = e.start;
-        }
+        size_t run = k;
+        while (run < parts && to[run] > partStart(run)) ++run;
+        for (size_t j = run; j > k; --j) move(j - 1, to[j - 1]);
+        k = run;
     }
-    size_ = grown;
+    const Unit* in = inserted.data();
+    for (size_t k = 0; k < edits.size(); ++k) {
+        const Edit& e = edits[k];
+        std::copy(in + e.from, in + e.from + e.length, d + to[k + 1] - e.length);
+    }
+    size_ = to[parts - 1] + (partEnd(parts - 1) - partStart(parts - 1));
 }
 
 namespace {
@@ -92,9 +97,6 @@ struct Matches {
     std::vector<size_t> spans;
     size_t stride = 2, outSize = 0, insertedSize = 0;
     bool changed = false;
-    // Whether, edit after edit, the text only ever grew or only ever shrank
-    // from its size: then each part moves one way and can be moved in place.
-    bool grows = true, shrinks = true;
 
     const size_t* Span(size_t k) const { return &spans[k * stride]; }
     size_t Count() const { return spans.size() / stride; }
@@ -163,9 +165,6 @@ struct Matches {
             changed = changed || !same || cursor != g[1];
             outSize += length - (spans[at + 1] - spans[at]);
             insertedSize += length;
-            const size_t grown = t.size + outSize;  // wraps back when the text shrank
-            grows = grows && grown >= t.size;
-            shrinks = shrinks && grown <= t.size;
             // After an empty match the search moves on by one unit.
             from = g[1] > g[0] ? g[1] : g[1] + 1;
         }
@@ -181,7 +180,7 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
     const Units<Unit> t = text.View();
     Matches<Unit> m;
     if (!m.Find(pattern, replacement, t) || !m.changed) return false;
-    if (!text.Fits(m.outSize) || !(m.grows || m.shrinks)) {
+    if (!text.Fits(m.outSize)) {
         // One pass straight into a new buffer.
         text.Rebuild(m.outSize, [&](Unit* d) {
             Sink<Unit> out{d};
