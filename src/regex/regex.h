@@ -53,6 +53,13 @@ struct Item {
 // Nothing for a pattern outside the syntax above.
 std::optional<std::vector<Item>> Parse(std::u16string_view pattern, int* groupCount);
 
+// A group's edge found from a match's bounds: after items [0, item) from
+// its start, or before items [item, n) from its end.
+struct EdgeWalk {
+    bool fromStart = true;
+    size_t item = 0;
+};
+
 enum class Op : uint8_t { Set, Split, Jmp, Save, Match };
 struct Inst {
     Op op;
@@ -81,10 +88,11 @@ struct Program {
     // than the first of them after its start. Empty but for the one literal
     // the search checks so.
     std::vector<std::string> requiredBarriers;
-    // Where every group's edges lie, when that follows from the match's
-    // bounds alone: an offset from its start, or ~offset from its end.
-    // Empty otherwise.
-    std::vector<int64_t> fixedSlots;
+    // Per slot, how a walk from the match's bounds over the items finds
+    // it, when one finds every slot (regex_compile.cpp); empty otherwise,
+    // and the VM finds the groups.
+    std::vector<EdgeWalk> edgeWalks;
+    std::vector<Item> items;  // what the walks pass; kept only for them
     Probes prefixProbes;
     std::vector<Probes> requiredProbes;
     int groupCount = 0;
@@ -133,8 +141,9 @@ class MatchFinder {
 public:
     MatchFinder(const Program& p, Units<Unit> text);
     ~MatchFinder();
-    // Where the leftmost match at or after `from` ends, or kNoPart.
-    bool End(size_t from, size_t* end);
+    // Where the leftmost match at or after `from` ends, or kNoPart; and
+    // where it starts when that came out on the way, else kNoPart.
+    bool End(size_t from, size_t* end, size_t* start);
     // Where that match starts, no earlier than `from`.
     bool Start(size_t from, size_t end, size_t* start);
 

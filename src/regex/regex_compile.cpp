@@ -73,34 +73,45 @@ std::string Barrier(const Set& before) {
     return out;
 }
 
-// Each group's edges as fixed offsets, where the units on one side of
-// every edge have fixed widths: an offset from the match's start, or
-// ~offset from its end. Empty when some edge can move.
-std::vector<int64_t> FixedSlots(const std::vector<Item>& items, int groups) {
-    const int64_t kMoves = INT64_MIN;  // ~offset is negative, -1 included
-    std::vector<int64_t> fixed(2 * static_cast<size_t>(groups + 1), kMoves);
-    fixed[0] = 0;
-    fixed[1] = ~int64_t{0};
-    auto slot = [](const Item& it) { return 2 * static_cast<size_t>(it.group) + (it.kind == Item::Close); };
-    int64_t width = 0;
-    for (const Item& it : items) {  // from the start while widths are fixed
-        if (it.kind != Item::Unit) fixed[slot(it)] = width;
-        else if (it.min != it.max) break;
-        else width += it.min;
-    }
-    width = 0;
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {  // then from the end
-        if (it->kind != Item::Unit) {
-            if (fixed[slot(*it)] == kMoves) fixed[slot(*it)] = ~width;
-        } else if (it->min != it->max) {
-            break;
-        } else {
-            width += it->min;
+// Where a walk from a match's start (or back from its end) can find each
+// group's edge: every repeat it passes must have no choice to make, its
+// units none that what may come next (before) could take, up to a unit
+// that must be there. Any parse of the match then splits it the same way
+// there, the leftmost-first one included. Empty when some edge lies beyond
+// both walks.
+std::vector<EdgeWalk> EdgeWalks(const std::vector<Item>& items, int groups) {
+    const size_t n = items.size();
+    // Whether the repeat at i has no choice, looking onwards (step +1) or back.
+    auto forced = [&](size_t i, int step) {
+        const Item& it = items[i];
+        if (it.min == it.max) return true;
+        for (size_t k = i + static_cast<size_t>(step); k < n; k += static_cast<size_t>(step)) {
+            const Item& next = items[k];
+            if (next.kind != Item::Unit) continue;
+            for (int w = 0; w < 2; ++w)
+                if (it.set.ascii[w] & next.set.ascii[w]) return false;
+            if (it.set.high && next.set.high) return false;
+            if (next.min > 0) return true;
         }
+        return false;  // the match may end there: the repeat may stop anywhere
+    };
+    size_t front = 0;  // items [0, front) are passed without a choice from the start
+    while (front < n && (items[front].kind != Item::Unit || forced(front, 1))) ++front;
+    size_t back = n;  // items [back, n) from the end
+    while (back > 0 && (items[back - 1].kind != Item::Unit || forced(back - 1, -1))) --back;
+    std::vector<EdgeWalk> walks(2 * static_cast<size_t>(groups + 1));
+    walks[0] = {true, 0};
+    walks[1] = {false, n};
+    for (size_t j = 0; j < n; ++j) {
+        const Item& it = items[j];
+        if (it.kind == Item::Unit) continue;
+        // The shorter walk where both reach.
+        EdgeWalk& w = walks[2 * static_cast<size_t>(it.group) + (it.kind == Item::Close)];
+        if (j < front && (j <= n - j || j < back)) w = {true, j};
+        else if (j >= back) w = {false, j};
+        else return {};
     }
-    for (int64_t at : fixed)
-        if (at == kMoves) return {};
-    return fixed;
+    return walks;
 }
 
 // The literal's smallest period: another match cannot start less than that
@@ -173,7 +184,8 @@ std::optional<Program> Compile(std::u16string_view pattern) {
             checked = i;
     for (size_t i = 0; i < p.required.size(); ++i)
         if (i != checked) p.requiredBarriers[i].clear();
-    p.fixedSlots = FixedSlots(*items, groups);
+    p.edgeWalks = EdgeWalks(*items, groups);
+    if (!p.edgeWalks.empty()) p.items = *items;
     p.prefixShift = SmallestPeriod(p.prefix);
     p.prefixProbes = RarestUnits(p.prefix);
     for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));

@@ -128,18 +128,22 @@ struct Matches {
         Put(out, t.data + from, t.data + t.size);
     }
 
-    // False for a pattern that does not compile or a replacement refused.
-    bool Find(std::u16string_view pattern, std::u16string_view replacement, Units<Unit> t) {
+    // Calls each(span, same, length) for every match in order, with its
+    // span as `spans` keeps it, whether its replacement is what it matched,
+    // and how long that replacement is. False for a pattern that does not
+    // compile or a replacement refused.
+    template <class Each>
+    bool ForEach(std::u16string_view pattern, std::u16string_view replacement, Units<Unit> t, Each each) {
         const std::shared_ptr<const Program> p = CompileCached(pattern);
         if (!p || !ParseReplacement(replacement, p->groupCount, &pieces)) return false;
         for (const Piece& piece : pieces) stride += piece.group < 0 ? 0 : 2;
+        std::vector<size_t> span(stride);
         Searcher<Unit> searcher(*p, t);
         Groups g;
         for (size_t from = 0; from <= t.size && searcher.Search(from, &g);) {
-            const size_t at = spans.size();
-            spans.push_back(g[0]);
-            spans.push_back(g[1]);
-            size_t length = 0;
+            span[0] = g[0];
+            span[1] = g[1];
+            size_t length = 0, at = 2;
             bool same = true;
             size_t cursor = g[0];
             auto compare = [&](const auto* b, size_t n) {
@@ -158,16 +162,26 @@ struct Matches {
                 }
                 size_t gs = g[2 * static_cast<size_t>(piece.group)], ge = g[2 * static_cast<size_t>(piece.group) + 1];
                 if (gs == kNoPart || ge == kNoPart) gs = ge = kNoPart;
-                spans.push_back(gs);
-                spans.push_back(ge);
+                span[at++] = gs;
+                span[at++] = ge;
                 if (gs != kNoPart) compare(t.data + gs, ge - gs);
             }
-            changed = changed || !same || cursor != g[1];
-            outSize += length - (spans[at + 1] - spans[at]);
-            insertedSize += length;
+            each(span.data(), same && cursor == g[1], length);
             // After an empty match the search moves on by one unit.
             from = g[1] > g[0] ? g[1] : g[1] + 1;
         }
+        return true;
+    }
+
+    // Every match kept in `spans`, with the size of the text it makes.
+    bool Find(std::u16string_view pattern, std::u16string_view replacement, Units<Unit> t) {
+        if (!ForEach(pattern, replacement, t, [&](const size_t* span, bool same, size_t length) {
+                spans.insert(spans.end(), span, span + stride);
+                changed = changed || !same;
+                outSize += length - (span[1] - span[0]);
+                insertedSize += length;
+            }))
+            return false;
         outSize += t.size;
         return true;
     }
@@ -204,12 +218,26 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
 
 bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16string_view replacement,
                 std::u16string* out) {
+    // Written as the matches come, from the first that changes something:
+    // nothing is kept per match, and an unchanged text is not copied.
     const Units<char16_t> t{text.data(), text.size()};
     Matches<char16_t> m;
-    if (!m.Find(pattern, replacement, t) || !m.changed) return false;
-    out->clear();
-    out->reserve(m.outSize);
-    m.Write(t, out);
+    size_t copied = 0;
+    bool changed = false;
+    if (!m.ForEach(pattern, replacement, t, [&](const size_t* span, bool same, size_t) {
+            if (same && !changed) return;
+            if (!changed) {
+                changed = true;
+                out->clear();
+                out->reserve(t.size + t.size / 8);
+            }
+            Put(out, t.data + copied, t.data + span[0]);
+            m.Emit(span, t.data, out);
+            copied = span[1];
+        }) ||
+        !changed)
+        return false;
+    Put(out, t.data + copied, t.data + t.size);
     return true;
 }
 
