@@ -8,11 +8,13 @@
 
 namespace regex {
 
-// A buffer about to be written whole: on Linux, large pages, since fresh
-// small pages cost more than the writing (the file reader's buffer takes
-// the same advice).
+// A buffer about to be written whole: on Linux, large pages once it is
+// megabytes long, since its fresh small pages cost more than the writing
+// (the file reader's buffer takes the same advice). A smaller one would
+// pay more for the compaction that finds the large pages than it saves.
 void AdviseLargePages(void* data, size_t size) {
 #ifdef MADV_HUGEPAGE
+    if (size < (size_t{4} << 20)) return;
     const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
     const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
     const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
@@ -247,10 +249,12 @@ bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16s
     // by doubling, which for a text of megabytes costs more than the
     // search: a small start instead, then the size the text read so far
     // points to (fresh pages are what costs here, copies less).
-    auto room = [&](size_t more) {
-        if (out->size() + more <= out->capacity()) return;
-        const double rate = static_cast<double>(out->size() + more) / static_cast<double>(std::max<size_t>(copied, 1));
-        size_t size = static_cast<size_t>(rate * static_cast<double>(t.size)) + t.size / 32 + 4096;
+    auto room = [&](size_t more, size_t read) {
+        const size_t needed = out->size() + more;
+        if (needed <= out->capacity()) return;
+        // Growth seen over a few units says little: no more than doubling.
+        const double rate = std::min(2.0, static_cast<double>(needed) / static_cast<double>(std::max<size_t>(read, 1)));
+        size_t size = needed + static_cast<size_t>(rate * static_cast<double>(t.size - read)) + t.size / 32 + 4096;
         size = std::max(size, out->capacity() + out->capacity() / 2);
         std::u16string bigger;
         bigger.reserve(size);
@@ -265,16 +269,15 @@ bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16s
                 out->clear();
                 out->shrink_to_fit();
                 out->reserve(std::min(t.size, span[0] + t.size / 16 + 4096));
-                AdviseLargePages(&(*out)[0], out->capacity() * sizeof(char16_t));
             }
-            room(span[0] - copied + length);
+            room(span[0] - copied + length, span[1]);
             Put(out, t.data + copied, t.data + span[0]);
             m.Emit(span, t.data, out);
             copied = span[1];
         }) ||
         !changed)
         return false;
-    room(t.size - copied);
+    room(t.size - copied, t.size);
     Put(out, t.data + copied, t.data + t.size);
     return true;
 }
