@@ -53,11 +53,17 @@ struct Item {
 // Nothing for a pattern outside the syntax above.
 std::optional<std::vector<Item>> Parse(std::u16string_view pattern, int* groupCount);
 
-// A group's edge found from a match's bounds: after items [0, item) from
-// its start, or before items [item, n) from its end.
-struct EdgeWalk {
-    bool fromStart = true;
-    size_t item = 0;
+// A step of a walk from a match's bound towards its groups' edges: a
+// run of fixed width, a repeat taking all it can, or an edge reached.
+struct WalkStep {
+    enum Kind : uint8_t { Skip, Repeat, Edge } kind;
+    int min, max;  // Skip: the width; Repeat: its bounds, max -1 for none
+    size_t slot;   // Edge
+    Set set;       // Repeat
+};
+struct EdgeWalks {
+    bool found = false;
+    std::vector<WalkStep> fromStart, fromEnd;
 };
 
 enum class Op : uint8_t { Set, Split, Jmp, Save, Match };
@@ -88,11 +94,9 @@ struct Program {
     // than the first of them after its start. Empty but for the one literal
     // the search checks so.
     std::vector<std::string> requiredBarriers;
-    // Per slot, how a walk from the match's bounds over the items finds
-    // it, when one finds every slot (regex_compile.cpp); empty otherwise,
-    // and the VM finds the groups.
-    std::vector<EdgeWalk> edgeWalks;
-    std::vector<Item> items;  // what the walks pass; kept only for them
+    // How walks from a match's bounds find its groups' edges, when they
+    // find them all (regex_compile.cpp); the VM finds them otherwise.
+    EdgeWalks edgeWalks;
     Probes prefixProbes;
     std::vector<Probes> requiredProbes;
     int groupCount = 0;

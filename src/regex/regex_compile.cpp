@@ -73,13 +73,12 @@ std::string Barrier(const Set& before) {
     return out;
 }
 
-// Where a walk from a match's start (or back from its end) can find each
-// group's edge: every repeat it passes must have no choice to make, its
-// units none that what may come next (before) could take, up to a unit
-// that must be there. Any parse of the match then splits it the same way
-// there, the leftmost-first one included. Empty when some edge lies beyond
-// both walks.
-std::vector<EdgeWalk> EdgeWalks(const std::vector<Item>& items, int groups) {
+// Walks from a match's start and back from its end to each group's edge:
+// every repeat they pass must have no choice to make, its units none that
+// what may come next (before) could take, up to a unit that must be there.
+// Any parse of the match then splits it the same way there, the
+// leftmost-first one included. None when some edge lies beyond both.
+EdgeWalks FindEdgeWalks(const std::vector<Item>& items) {
     const size_t n = items.size();
     // Whether the repeat at i has no choice, looking onwards (step +1) or back.
     auto forced = [&](size_t i, int step) {
@@ -99,18 +98,30 @@ std::vector<EdgeWalk> EdgeWalks(const std::vector<Item>& items, int groups) {
     while (front < n && (items[front].kind != Item::Unit || forced(front, 1))) ++front;
     size_t back = n;  // items [back, n) from the end
     while (back > 0 && (items[back - 1].kind != Item::Unit || forced(back - 1, -1))) --back;
-    std::vector<EdgeWalk> walks(2 * static_cast<size_t>(groups + 1));
-    walks[0] = {true, 0};
-    walks[1] = {false, n};
+    // Each edge from the nearer bound that reaches it.
+    std::vector<int> fromStart(n, 0);  // per edge item: 1 from the start, 0 from the end
+    size_t last = 0, first = n;  // the walks: items [0, last) and [first, n)
     for (size_t j = 0; j < n; ++j) {
-        const Item& it = items[j];
-        if (it.kind == Item::Unit) continue;
-        // The shorter walk where both reach.
-        EdgeWalk& w = walks[2 * static_cast<size_t>(it.group) + (it.kind == Item::Close)];
-        if (j < front && (j <= n - j || j < back)) w = {true, j};
-        else if (j >= back) w = {false, j};
+        if (items[j].kind == Item::Unit) continue;
+        if (j < front && (j <= n - j || j < back)) fromStart[j] = 1, last = j + 1;
+        else if (j >= back) first = std::min(first, j);
         else return {};
     }
+    EdgeWalks walks;
+    walks.found = true;
+    auto add = [&](std::vector<WalkStep>& steps, const Item& it, bool edge) {
+        if (it.kind != Item::Unit) {
+            if (edge) steps.push_back({WalkStep::Edge, 0, 0, 2 * static_cast<size_t>(it.group) + (it.kind == Item::Close), {}});
+        } else if (it.min != it.max) {
+            steps.push_back({WalkStep::Repeat, it.min, it.max, 0, it.set});
+        } else if (!steps.empty() && steps.back().kind == WalkStep::Skip) {
+            steps.back().min += it.min;  // fixed widths add up: the match holds them
+        } else {
+            steps.push_back({WalkStep::Skip, it.min, it.min, 0, {}});
+        }
+    };
+    for (size_t j = 0; j < last; ++j) add(walks.fromStart, items[j], fromStart[j] == 1);
+    for (size_t j = n; j-- > first;) add(walks.fromEnd, items[j], fromStart[j] == 0);
     return walks;
 }
 
@@ -184,8 +195,7 @@ std::optional<Program> Compile(std::u16string_view pattern) {
             checked = i;
     for (size_t i = 0; i < p.required.size(); ++i)
         if (i != checked) p.requiredBarriers[i].clear();
-    p.edgeWalks = EdgeWalks(*items, groups);
-    if (!p.edgeWalks.empty()) p.items = *items;
+    p.edgeWalks = FindEdgeWalks(*items);
     p.prefixShift = SmallestPeriod(p.prefix);
     p.prefixProbes = RarestUnits(p.prefix);
     for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));

@@ -185,7 +185,12 @@ struct Matches {
                 if (gs == kNoPart || ge == kNoPart) gs = ge = kNoPart;
                 span[at++] = gs;
                 span[at++] = ge;
-                if (gs != kNoPart) compare(t.data + gs, ge - gs);
+                if (gs == cursor && same && ge <= g[1]) {
+                    length += ge - gs;  // a group copied onto itself, as $1 at a match's start is
+                    cursor = ge;
+                } else if (gs != kNoPart) {
+                    compare(t.data + gs, ge - gs);
+                }
             }
             each(span.data(), same && cursor == g[1], length);
             // After an empty match the search moves on by one unit.

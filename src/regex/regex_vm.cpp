@@ -221,53 +221,39 @@ struct Searcher<Unit>::Impl {
 
 namespace {
 
-// Passes the item from `pos` on (`step` +1) or back (-1): as many units as
-// it takes where it has no choice. False where the text does not agree.
+// Takes the steps from `pos` on (`step` +1) or back (-1), each repeat
+// taking as many units as it can: it has no choice. False where the text
+// does not agree.
 template <class Unit>
-bool Pass(const Item& it, Units<Unit> t, size_t start, size_t end, int step, size_t* pos) {
-    size_t at = *pos;
-    if (it.min == it.max) {  // fixed widths: the match holds them
-        at = step > 0 ? at + static_cast<size_t>(it.min) : at - static_cast<size_t>(it.min);
-    } else {
-        int count = 0;
-        for (; (it.max < 0 || count < it.max) && (step > 0 ? at < end : at > start); ++count) {
-            if (!it.set.Has(t[step > 0 ? at : at - 1])) break;
-            at = step > 0 ? at + 1 : at - 1;
+bool Walk(const std::vector<WalkStep>& steps, Units<Unit> t, size_t start, size_t end, int step, size_t pos,
+          Groups* groups) {
+    for (const WalkStep& s : steps) {
+        if (s.kind == WalkStep::Edge) {
+            (*groups)[s.slot] = pos;
+        } else if (s.kind == WalkStep::Skip) {
+            const size_t width = static_cast<size_t>(s.min);
+            if (step > 0 ? end - pos < width : pos - start < width) return false;
+            pos = step > 0 ? pos + width : pos - width;
+        } else {
+            int count = 0;
+            for (; (s.max < 0 || count < s.max) && (step > 0 ? pos < end : pos > start); ++count) {
+                if (!s.set.Has(t[step > 0 ? pos : pos - 1])) break;
+                pos = step > 0 ? pos + 1 : pos - 1;
+            }
+            if (count < s.min) return false;
         }
-        if (count < it.min) return false;
     }
-    *pos = at;
-    return at >= start && at <= end;
+    return true;
 }
 
 // Every group's edge by the walks the program has for them.
 template <class Unit>
 bool WalkEdges(const Program& p, Units<Unit> t, size_t start, size_t end, Groups* groups) {
-    groups->assign(p.edgeWalks.size(), kNoPart);
-    size_t front = 0, back = p.items.size();  // how far each walk goes: [0, front), [back, n)
-    for (size_t slot = 2; slot < p.edgeWalks.size(); ++slot) {
-        const EdgeWalk& w = p.edgeWalks[slot];
-        if (w.fromStart) front = std::max(front, w.item + 1);
-        else back = std::min(back, w.item);
-    }
-    auto edge = [&](size_t j, bool fromStart, size_t at) {
-        const Item& it = p.items[j];
-        const size_t slot = 2 * static_cast<size_t>(it.group) + (it.kind == Item::Close);
-        if (p.edgeWalks[slot].fromStart == fromStart && p.edgeWalks[slot].item == j) (*groups)[slot] = at;
-    };
-    size_t pos = start;
-    for (size_t j = 0; j < front; ++j) {
-        if (p.items[j].kind != Item::Unit) edge(j, true, pos);
-        else if (!Pass(p.items[j], t, start, end, 1, &pos)) return false;
-    }
-    pos = end;
-    for (size_t j = p.items.size(); j-- > back;) {
-        if (p.items[j].kind != Item::Unit) edge(j, false, pos);
-        else if (!Pass(p.items[j], t, start, end, -1, &pos)) return false;
-    }
+    groups->assign(2 * static_cast<size_t>(p.groupCount + 1), kNoPart);
     (*groups)[0] = start;
     (*groups)[1] = end;
-    return true;
+    return Walk(p.edgeWalks.fromStart, t, start, end, 1, start, groups) &&
+           Walk(p.edgeWalks.fromEnd, t, start, end, -1, end, groups);
 }
 
 }  // namespace
@@ -286,7 +272,7 @@ bool Searcher<Unit>::Search(size_t from, Groups* groups) {
     const bool bounded = !finderGaveUp_ && finder_->End(from, &end, &start) &&
                          (end == kNoPart || start != kNoPart || (finder_->Start(from, end, &start) && start != kNoPart));
     if (bounded && end == kNoPart) return false;
-    if (bounded && !m.p.edgeWalks.empty() && WalkEdges(m.p, m.t, start, end, groups)) return true;
+    if (bounded && m.p.edgeWalks.found && WalkEdges(m.p, m.t, start, end, groups)) return true;
     if (bounded) {
         const size_t size = m.t.size;
         m.t.size = end;
