@@ -151,14 +151,20 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     };
     std::vector<Run> runs(1);
     Set taken;  // every unit some item so far can take
+    // Whether a repeat of nearly anything (a negated class) came since the
+    // last literal: only after one can the DFA walk long before the next
+    // literal, and only there does a check against barriers pay.
+    bool wide = false;
     for (const Item& it : *items) {
         if (it.kind != Item::Unit) continue;
         p.sets.push_back(it.set);
         const char single = SingleChar(it.set);
         inPrefix = inPrefix && single && it.min == 1 && it.max == 1;
         if (inPrefix) p.prefix += single;
+        wide = wide || (it.max < 0 && it.set.high);
         if (single && it.min == 1 && it.max == 1 && !inPrefix) {
-            if (runs.back().text.empty()) runs.back().barrier = Barrier(taken);
+            if (runs.back().text.empty() && wide) runs.back().barrier = Barrier(taken);
+            wide = false;
             runs.back().text += single;
         } else if (!runs.back().text.empty()) {
             runs.emplace_back();
