@@ -76,7 +76,7 @@ void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Uni
             ++k;
             continue;
         }
-        size_t run = k;
+        size_t run = k + 1;
         while (run < parts && to[run] > partStart(run)) ++run;
         for (size_t j = run; j > k; --j) move(j - 1, to[j - 1]);
         k = run;
