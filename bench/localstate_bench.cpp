@@ -29,7 +29,7 @@
 #include <re2/re2.h>
 
 #include "localstate/localstate.h"
-#include "localstate/regexp.h"
+#include "regex/regexp.h"
 #include "localstate_corpus.h"
 
 namespace {
@@ -87,6 +87,16 @@ std::vector<Input>& Inputs() {
             "both rules' openings, then a 2M-character value with no } in which quotes, colons, brackets and the "
             "rules' key words keep turning up",
             LongRun(2 << 20));
+        add("dense_schemes_10M", "10 MB of per-site entries, each with an excluded_schemes object of one to four "
+            "schemes, the custom one among them: a scheme match every ~90 bytes",
+            DenseEntries(10 << 20, Dense::Schemes));
+        add("dense_browser_10M", "10 MB of per-site entries, each with a browser object without a list: a \"browser\":{ "
+            "every ~80 bytes", DenseEntries(10 << 20, Dense::Browser));
+        add("dense_browser_case_10M", "the same, every key's letters in random case",
+            CaseMixedKeys(DenseEntries(10 << 20, Dense::Browser)));
+        add("dense_near_miss_10M", "10 MB of per-site entries with \"browser_switcher\":{, \"browser\":\"Chrome\", "
+            "\"browsers\":{ and \"browser\" : [, one in four also with a browser object",
+            DenseEntries(10 << 20, Dense::NearMisses));
         return v;
     }();
     return inputs;

@@ -169,6 +169,49 @@ inline std::string LongRun(size_t run) {
     return t + "\"}}}}";
 }
 
+// Match-dense texts: `bytes` of small per-site entries one after another,
+// as a settings file keeping one object per site or per profile does, so
+// that a rule matches every hundred bytes or so.
+enum class Dense {
+    Schemes,     // each with an excluded_schemes object holding the custom scheme among others
+    Browser,     // each with a browser object and no list in it
+    NearMisses,  // each with keys that almost look like the browser object, one in four with the real one
+};
+
+inline std::string DenseEntries(size_t bytes, Dense kind) {
+    static const char* const kSchemes[] = {"afp", "data", "disk", "file", "javascript", "ms-msdt", "res", "view-source"};
+    std::mt19937 rng(13);
+    std::string t = "{\"sites\":{";
+    for (size_t i = 0; t.size() < bytes; ++i) {
+        if (i != 0) t += ',';
+        t += "\"site" + std::to_string(i) + "\":{";
+        switch (kind) {
+        case Dense::Schemes: {
+            // The custom scheme at any place among zero to three others.
+            const size_t others = rng() % 4, at = rng() % (others + 1);
+            t += "\"protocol_handler\":{\"excluded_schemes\":{";
+            for (size_t k = 0; k <= others; ++k) {
+                t += k ? "," : "";
+                t += k == at ? std::string("\"vezoverove\":true")
+                             : "\"" + std::string(kSchemes[rng() % 8]) + "\":" + (rng() % 2 ? "true" : "false");
+            }
+            t += "}}";
+            break;
+        }
+        case Dense::Browser:
+            t += "\"browser\":{\"last_redirect_origin\":\"\",\"window_placement\":" + std::to_string(rng() % 2000) + "}";
+            break;
+        case Dense::NearMisses:
+            t += i % 4 == 0 ? "\"browser\":{\"seen\":true}," : "";
+            t += std::string("\"browser_switcher\":{\"enabled\":false},\"browser\":\"Chrome\",\"browsers\":{\"n\":") +
+                 std::to_string(rng() % 9) + "},\"browser\" : [1]";
+            break;
+        }
+        t += ",\"last_seen\":1700" + std::to_string(rng() % 1000000) + "}";
+    }
+    return t + "}}";
+}
+
 inline std::u16string Utf16(const std::string& s) {
     std::u16string out;
     out.reserve(s.size());

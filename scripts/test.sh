@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds every preset and runs every test: the native suite, the native
-# suite again under AddressSanitizer and UBSan, and the Wine suite.
+# suite again under AddressSanitizer and UBSan, each fuzz target under
+# libFuzzer for a fixed number of runs, and the Wine suite.
 # The Wine suite spends most of its time waiting on windows and processes,
 # so it runs while the sanitizer build keeps the processors busy.
 set -e
@@ -26,10 +27,15 @@ ctest --preset windows -j "$jobs" >"$wine_log" 2>&1 &
 wine_pid=$!
 
 build native-asan
+echo "== fuzz targets: configure and build with clang and libFuzzer"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+      -DCMAKE_CXX_COMPILER=clang++ -DDZD_LIBFUZZER=ON -DDZD_SANITIZE=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build build/fuzz -j "$jobs"
 echo "== native tests"
 ctest --preset native -j "$jobs"
 echo "== native tests under AddressSanitizer and UBSan"
 ctest --preset native-asan -j "$jobs"
+scripts/fuzz-runs.sh
 
 echo "== Windows tests under Wine"
 wine_status=0

@@ -6,9 +6,9 @@
 #include "app/unattended.h"
 #include "dialog/frmmain.h"
 #include "fixrun/profilelist.h"
-#include "localstate/regexp.h"
 #include "log/log.h"
 #include "log/stdoutecho.h"
+#include "regex/regexp.h"
 
 std::u16string LowerCase(const std::u16string& text) {
     std::u16string out(text);

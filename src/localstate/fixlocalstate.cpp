@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "localstate/localstate.h"
-#include "localstate/regex.h"
+#include "regex/regex.h"
 #include "log/log.h"
 #include "textfile/fileio.h"
 #include "textfile/textfile.h"

@@ -1,6 +1,6 @@
 #include "localstate/localstate.h"
-#include "localstate/regex.h"
-#include "localstate/regexp.h"
+#include "regex/regex.h"
+#include "regex/regexp.h"
 
 using namespace localstate_rules;
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "localstate/localstate.h"
-#include "localstate/regexp.h"
+#include "regex/regexp.h"
 
 namespace {
 

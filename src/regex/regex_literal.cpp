@@ -1,4 +1,4 @@
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>

@@ -53,6 +53,19 @@ struct Item {
 // Nothing for a pattern outside the syntax above.
 std::optional<std::vector<Item>> Parse(std::u16string_view pattern, int* groupCount);
 
+// A step of a walk from a match's bound towards its groups' edges: a
+// run of fixed width, a repeat taking all it can, or an edge reached.
+struct WalkStep {
+    enum Kind : uint8_t { Skip, Repeat, Edge } kind;
+    int min, max;  // Skip: the width; Repeat: its bounds, max -1 for none
+    size_t slot;   // Edge
+    Set set;       // Repeat
+};
+struct EdgeWalks {
+    bool found = false;
+    std::vector<WalkStep> fromStart, fromEnd;
+};
+
 enum class Op : uint8_t { Set, Split, Jmp, Save, Match };
 struct Inst {
     Op op;
@@ -81,10 +94,9 @@ struct Program {
     // than the first of them after its start. Empty but for the one literal
     // the search checks so.
     std::vector<std::string> requiredBarriers;
-    // Where every group's edges lie, when that follows from the match's
-    // bounds alone: an offset from its start, or ~offset from its end.
-    // Empty otherwise.
-    std::vector<int64_t> fixedSlots;
+    // How walks from a match's bounds find its groups' edges, when they
+    // find them all (regex_compile.cpp); the VM finds them otherwise.
+    EdgeWalks edgeWalks;
     Probes prefixProbes;
     std::vector<Probes> requiredProbes;
     int groupCount = 0;
@@ -133,8 +145,9 @@ class MatchFinder {
 public:
     MatchFinder(const Program& p, Units<Unit> text);
     ~MatchFinder();
-    // Where the leftmost match at or after `from` ends, or kNoPart.
-    bool End(size_t from, size_t* end);
+    // Where the leftmost match at or after `from` ends, or kNoPart; and
+    // where it starts when that came out on the way, else kNoPart.
+    bool End(size_t from, size_t* end, size_t* start);
     // Where that match starts, no earlier than `from`.
     bool Start(size_t from, size_t end, size_t* start);
 
@@ -224,6 +237,9 @@ private:
     std::vector<Seen> seen_;
 };
 
+// Advice that a buffer of `size` bytes is about to be written whole.
+void AdviseLargePages(void* data, size_t size);
+
 // A text edited in place by replacements, in a buffer of its own that grows
 // only when a replacement needs the room. It may start at `offset` units
 // into its buffer, so that a file's buffer can be taken over with its mark
@@ -238,8 +254,9 @@ public:
     const Unit* Data() const { return reinterpret_cast<const Unit*>(storage_.get()) + offset_; }
     size_t Size() const { return size_; }
     // Replaces [start, end) of each match, in order, with its text, in the
-    // buffer as it is: the matches do not overlap, the result fits, and
-    // every part of the text moves the same way (ReplaceAll sees to it).
+    // buffer as it is: the matches do not overlap and the result fits
+    // (ReplaceAll sees to it); edits that grow the text and edits that
+    // shrink it may come in any mix.
     struct Edit {
         size_t start, end, from, length;  // from/length: in `inserted`
     };
@@ -253,6 +270,7 @@ public:
     void Rebuild(size_t size, Fill fill) {
         const size_t capacity = offset_ + size + size / 64 + 4096;
         std::unique_ptr<char16_t[]> bigger(new char16_t[(capacity * sizeof(Unit) + 1) / 2]);
+        AdviseLargePages(bigger.get(), capacity * sizeof(Unit));
         std::memcpy(bigger.get(), storage_.get(), offset_ * sizeof(Unit));
         fill(reinterpret_cast<Unit*>(bigger.get()) + offset_);
         storage_ = std::move(bigger);

@@ -1,4 +1,4 @@
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
 namespace {

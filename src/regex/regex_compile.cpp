@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
 namespace {
@@ -73,34 +73,56 @@ std::string Barrier(const Set& before) {
     return out;
 }
 
-// Each group's edges as fixed offsets, where the units on one side of
-// every edge have fixed widths: an offset from the match's start, or
-// ~offset from its end. Empty when some edge can move.
-std::vector<int64_t> FixedSlots(const std::vector<Item>& items, int groups) {
-    const int64_t kMoves = INT64_MIN;  // ~offset is negative, -1 included
-    std::vector<int64_t> fixed(2 * static_cast<size_t>(groups + 1), kMoves);
-    fixed[0] = 0;
-    fixed[1] = ~int64_t{0};
-    auto slot = [](const Item& it) { return 2 * static_cast<size_t>(it.group) + (it.kind == Item::Close); };
-    int64_t width = 0;
-    for (const Item& it : items) {  // from the start while widths are fixed
-        if (it.kind != Item::Unit) fixed[slot(it)] = width;
-        else if (it.min != it.max) break;
-        else width += it.min;
-    }
-    width = 0;
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {  // then from the end
-        if (it->kind != Item::Unit) {
-            if (fixed[slot(*it)] == kMoves) fixed[slot(*it)] = ~width;
-        } else if (it->min != it->max) {
-            break;
-        } else {
-            width += it->min;
+// Walks from a match's start and back from its end to each group's edge:
+// every repeat they pass must have no choice to make, its units none that
+// what may come next (before) could take, up to a unit that must be there.
+// Any parse of the match then splits it the same way there, the
+// leftmost-first one included. None when some edge lies beyond both.
+EdgeWalks FindEdgeWalks(const std::vector<Item>& items) {
+    const size_t n = items.size();
+    // Whether the repeat at i has no choice, looking onwards (step +1) or back.
+    auto forced = [&](size_t i, int step) {
+        const Item& it = items[i];
+        if (it.min == it.max) return true;
+        for (size_t k = i + static_cast<size_t>(step); k < n; k += static_cast<size_t>(step)) {
+            const Item& next = items[k];
+            if (next.kind != Item::Unit) continue;
+            for (int w = 0; w < 2; ++w)
+                if (it.set.ascii[w] & next.set.ascii[w]) return false;
+            if (it.set.high && next.set.high) return false;
+            if (next.min > 0) return true;
         }
+        return false;  // the match may end there: the repeat may stop anywhere
+    };
+    size_t front = 0;  // items [0, front) are passed without a choice from the start
+    while (front < n && (items[front].kind != Item::Unit || forced(front, 1))) ++front;
+    size_t back = n;  // items [back, n) from the end
+    while (back > 0 && (items[back - 1].kind != Item::Unit || forced(back - 1, -1))) --back;
+    // Each edge from the nearer bound that reaches it.
+    std::vector<int> fromStart(n, 0);  // per edge item: 1 from the start, 0 from the end
+    size_t last = 0, first = n;  // the walks: items [0, last) and [first, n)
+    for (size_t j = 0; j < n; ++j) {
+        if (items[j].kind == Item::Unit) continue;
+        if (j < front && (j <= n - j || j < back)) fromStart[j] = 1, last = j + 1;
+        else if (j >= back) first = std::min(first, j);
+        else return {};
     }
-    for (int64_t at : fixed)
-        if (at == kMoves) return {};
-    return fixed;
+    EdgeWalks walks;
+    walks.found = true;
+    auto add = [&](std::vector<WalkStep>& steps, const Item& it, bool edge) {
+        if (it.kind != Item::Unit) {
+            if (edge) steps.push_back({WalkStep::Edge, 0, 0, 2 * static_cast<size_t>(it.group) + (it.kind == Item::Close), {}});
+        } else if (it.min != it.max) {
+            steps.push_back({WalkStep::Repeat, it.min, it.max, 0, it.set});
+        } else if (!steps.empty() && steps.back().kind == WalkStep::Skip) {
+            steps.back().min += it.min;  // fixed widths add up: the match holds them
+        } else {
+            steps.push_back({WalkStep::Skip, it.min, it.min, 0, {}});
+        }
+    };
+    for (size_t j = 0; j < last; ++j) add(walks.fromStart, items[j], fromStart[j] == 1);
+    for (size_t j = n; j-- > first;) add(walks.fromEnd, items[j], fromStart[j] == 0);
+    return walks;
 }
 
 // The literal's smallest period: another match cannot start less than that
@@ -129,14 +151,20 @@ std::optional<Program> Compile(std::u16string_view pattern) {
     };
     std::vector<Run> runs(1);
     Set taken;  // every unit some item so far can take
+    // Whether a repeat of nearly anything (a negated class) came since the
+    // last literal: only after one can the DFA walk long before the next
+    // literal, and only there does a check against barriers pay.
+    bool wide = false;
     for (const Item& it : *items) {
         if (it.kind != Item::Unit) continue;
         p.sets.push_back(it.set);
         const char single = SingleChar(it.set);
         inPrefix = inPrefix && single && it.min == 1 && it.max == 1;
         if (inPrefix) p.prefix += single;
+        wide = wide || (it.max < 0 && it.set.high);
         if (single && it.min == 1 && it.max == 1 && !inPrefix) {
-            if (runs.back().text.empty()) runs.back().barrier = Barrier(taken);
+            if (runs.back().text.empty() && wide) runs.back().barrier = Barrier(taken);
+            wide = false;
             runs.back().text += single;
         } else if (!runs.back().text.empty()) {
             runs.emplace_back();
@@ -173,7 +201,7 @@ std::optional<Program> Compile(std::u16string_view pattern) {
             checked = i;
     for (size_t i = 0; i < p.required.size(); ++i)
         if (i != checked) p.requiredBarriers[i].clear();
-    p.fixedSlots = FixedSlots(*items, groups);
+    p.edgeWalks = FindEdgeWalks(*items);
     p.prefixShift = SmallestPeriod(p.prefix);
     p.prefixProbes = RarestUnits(p.prefix);
     for (const std::string& r : p.required) p.requiredProbes.push_back(RarestUnits(r));

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <map>
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
 // One lazily built DFA. A state is the list of live sets and three flags
@@ -235,18 +235,19 @@ private:
 };
 
 // From `from` to where no thread is left: the end of the last match seen
-// (with `first`, of the first), kNoPart for none. False when the states
-// grew too many.
+// (with `first`, of the first), kNoPart for none, and where that match
+// starts when the scan knows: when the one start alive since nothing was
+// took it. False when the states grew too many.
 template <class Unit>
 bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requiredAhead,
-          BarriersAhead<Unit>& barriersAhead, bool first, size_t from, size_t* end) {
+          BarriersAhead<Unit>& barriersAhead, bool first, size_t from, size_t* end, size_t* start) {
     if (core.Full()) core.Reset();
     const size_t len = t.size;
     const bool anywhere = p.prefix.empty();
     // The lead unit in both cases: where a match may start.
     const uint32_t leadLo = anywhere ? 0x10000 : static_cast<uint8_t>(p.prefix[0]);
     const uint32_t leadHi = leadLo >= 'a' && leadLo <= 'z' ? leadLo - 32 : leadLo;
-    size_t last = kNoPart, pos = from, startedAt = kNoPart;
+    size_t last = kNoPart, pos = from, startedAt = kNoPart, sole = kNoPart, lastStart = kNoPart;
     int32_t s = 0;
     // Each round enters state s at pos: the match it may end, a start it
     // may take, then units through the table until one of those comes up.
@@ -254,6 +255,7 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
         uint8_t f = core.Info()[s];
         if (f & Core::kMatchNow) {
             last = pos;
+            lastStart = sole;
             if (first) break;
         }
         if (f & Core::kDead) {
@@ -268,6 +270,7 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
         }
         if (!(f & Core::kMatched) && startedAt != pos && (anywhere || LiteralAt(p.prefix, t, pos))) {
             startedAt = pos;
+            sole = s == 0 ? pos : kNoPart;
             if (s == 0 && !anywhere) {
                 s = core.AfterPrefix(p);
                 pos += p.prefixShift;
@@ -312,6 +315,7 @@ bool Scan(const Program& p, Core& core, Units<Unit> t, RequiredAhead<Unit>& requ
         if (pos >= len && !(core.Info()[s] & Core::kMatchNow)) break;
     }
     *end = last;
+    *start = last == kNoPart ? kNoPart : lastStart;
     return true;
 }
 
@@ -334,9 +338,9 @@ template <class Unit>
 MatchFinder<Unit>::~MatchFinder() = default;
 
 template <class Unit>
-bool MatchFinder<Unit>::End(size_t from, size_t* end) {
+bool MatchFinder<Unit>::End(size_t from, size_t* end, size_t* start) {
     Impl& m = *impl_;
-    return Scan(m.p, m.dfas.forward, m.t, m.requiredAhead, m.barriersAhead, false, from, end);
+    return Scan(m.p, m.dfas.forward, m.t, m.requiredAhead, m.barriersAhead, false, from, end, start);
 }
 
 // Read backwards from the end without priorities: the earliest start of a
@@ -348,13 +352,21 @@ bool MatchFinder<Unit>::Start(size_t from, size_t end, size_t* start) {
     if (core.Full()) core.Reset();
     int32_t s = core.Anchored(m.p);
     *start = kNoPart;
-    for (size_t pos = end; s >= 0; --pos) {
+    if (s < 0) return false;
+    const int32_t* table = core.Table();
+    for (size_t pos = end;; --pos) {
         const uint8_t f = core.Info()[s];
         if (f & Core::kMatchNow) *start = pos;
         if ((f & Core::kDead) || pos == from) return true;
-        s = core.Next(m.p, s, std::min<uint32_t>(m.t[pos - 1], 128));
+        const uint32_t column = std::min<uint32_t>(m.t[pos - 1], 128);
+        int32_t n = table[static_cast<size_t>(s) * 129 + column];
+        if (n < 0) {
+            n = core.Next(m.p, s, column);
+            if (n < 0) return false;
+            table = core.Table();
+        }
+        s = n;
     }
-    return false;
 }
 
 template class MatchFinder<uint8_t>;
@@ -364,8 +376,8 @@ template <class Unit>
 bool Test(const Program& p, Units<Unit> text) {
     RequiredAhead<Unit> requiredAhead(p, text);
     BarriersAhead<Unit> barriersAhead(p, text);
-    size_t end = kNoPart;
-    if (Scan(p, DfasOf(p).any, text, requiredAhead, barriersAhead, true, 0, &end)) return end != kNoPart;
+    size_t end = kNoPart, start = kNoPart;
+    if (Scan(p, DfasOf(p).any, text, requiredAhead, barriersAhead, true, 0, &end, &start)) return end != kNoPart;
     Groups g;
     return Searcher<Unit>(p, text).Search(0, &g);
 }

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
 
@@ -219,6 +219,45 @@ struct Searcher<Unit>::Impl {
     RequiredAhead<Unit> requiredAhead;
 };
 
+namespace {
+
+// Takes the steps from `pos` on (`step` +1) or back (-1), each repeat
+// taking as many units as it can: it has no choice. False where the text
+// does not agree.
+template <class Unit>
+bool Walk(const std::vector<WalkStep>& steps, Units<Unit> t, size_t start, size_t end, int step, size_t pos,
+          Groups* groups) {
+    for (const WalkStep& s : steps) {
+        if (s.kind == WalkStep::Edge) {
+            (*groups)[s.slot] = pos;
+        } else if (s.kind == WalkStep::Skip) {
+            const size_t width = static_cast<size_t>(s.min);
+            if (step > 0 ? end - pos < width : pos - start < width) return false;
+            pos = step > 0 ? pos + width : pos - width;
+        } else {
+            int count = 0;
+            for (; (s.max < 0 || count < s.max) && (step > 0 ? pos < end : pos > start); ++count) {
+                if (!s.set.Has(t[step > 0 ? pos : pos - 1])) break;
+                pos = step > 0 ? pos + 1 : pos - 1;
+            }
+            if (count < s.min) return false;
+        }
+    }
+    return true;
+}
+
+// Every group's edge by the walks the program has for them.
+template <class Unit>
+bool WalkEdges(const Program& p, Units<Unit> t, size_t start, size_t end, Groups* groups) {
+    groups->assign(2 * static_cast<size_t>(p.groupCount + 1), kNoPart);
+    (*groups)[0] = start;
+    (*groups)[1] = end;
+    return Walk(p.edgeWalks.fromStart, t, start, end, 1, start, groups) &&
+           Walk(p.edgeWalks.fromEnd, t, start, end, -1, end, groups);
+}
+
+}  // namespace
+
 template <class Unit>
 Searcher<Unit>::Searcher(const Program& p, Units<Unit> text) : impl_(new Impl(p, text)), finder_(new MatchFinder<Unit>(p, text)) {}
 template <class Unit>
@@ -230,17 +269,10 @@ bool Searcher<Unit>::Search(size_t from, Groups* groups) {
     // The VM pays for every thread on every unit; the DFAs find the match
     // first, and the VM reads only the match for its groups.
     size_t end = kNoPart, start = kNoPart;
-    const bool bounded = !finderGaveUp_ && finder_->End(from, &end) &&
-                         (end == kNoPart || (finder_->Start(from, end, &start) && start != kNoPart));
+    const bool bounded = !finderGaveUp_ && finder_->End(from, &end, &start) &&
+                         (end == kNoPart || start != kNoPart || (finder_->Start(from, end, &start) && start != kNoPart));
     if (bounded && end == kNoPart) return false;
-    if (bounded && !m.p.fixedSlots.empty()) {
-        groups->resize(m.p.fixedSlots.size());
-        for (size_t k = 0; k < groups->size(); ++k) {
-            const int64_t at = m.p.fixedSlots[k];
-            (*groups)[k] = at >= 0 ? start + static_cast<size_t>(at) : end - static_cast<size_t>(~at);
-        }
-        return true;
-    }
+    if (bounded && m.p.edgeWalks.found && WalkEdges(m.p, m.t, start, end, groups)) return true;
     if (bounded) {
         const size_t size = m.t.size;
         m.t.size = end;

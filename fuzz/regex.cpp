@@ -3,13 +3,14 @@
 // use must give exactly PCRE2's matches, groups included, over 16-bit units
 // and over bytes, and the replace-all those matches make.
 #include <algorithm>
+#include <memory>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "localstate/regex.h"
-#include "localstate/regexp.h"
+#include "regex/regex.h"
+#include "regex/regexp.h"
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
@@ -23,7 +24,9 @@ struct Draw {
 };
 
 const char16_t* const kAtoms[] = {u"a", u"B", u"\"", u":", u"\\{", u"}", u"\\[", u"\\]", u"@", u"\\s", u"[0-9]", u"[^}]", u"Z"};
-const char16_t* const kReplacements[] = {u"", u"-", u"<$1>", u"$1$1"};
+// Fixed ones change every match by as much as it is long; with a group, by
+// what the group took: edits that grow and shrink the text in any mix.
+const char16_t* const kReplacements[] = {u"", u"-", u"<$1>", u"$1$1", u"xx", u"$1"};
 const char16_t* const kRepeats[] = {u"", u"", u"?", u"*?", u"*", u"+", u"??", u"+?"};
 
 std::u16string Sequence(Draw& draw, int depth) {
@@ -60,8 +63,28 @@ bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std
     return rc >= 0 || rc == PCRE2_ERROR_NOMATCH;
 }
 
+// The text in either width: as bytes, each unit's low byte.
+template <class Unit>
+std::vector<Unit> UnitsOf(const std::u16string& text) {
+    return {text.begin(), text.end()};
+}
+
+// The replace-all made in a text of `capacity` units starting `offset`
+// units into a buffer of exactly that size, so that a write past it is seen.
+template <class Unit>
+std::vector<Unit> InPlace(const std::u16string& text, size_t offset, size_t capacity,
+                                const std::u16string& pattern, const std::u16string& replacement) {
+    const size_t units = offset + capacity;
+    std::unique_ptr<char16_t[]> storage(new char16_t[(units * sizeof(Unit) + 1) / 2]);
+    Unit* at = reinterpret_cast<Unit*>(storage.get()) + offset;
+    for (size_t i = 0; i < text.size(); ++i) at[i] = static_cast<Unit>(text[i]);
+    regex::EditText<Unit> edited(std::move(storage), units, offset, text.size());
+    regex::ReplaceAll(edited, pattern, replacement);
+    return {edited.Data(), edited.Data() + edited.Size()};
+}
+
 void Generated(Draw draw) {
-    const std::u16string pattern = Sequence(draw, 0), replacement = kReplacements[draw(4)];
+    const std::u16string pattern = Sequence(draw, 0), replacement = kReplacements[draw(6)];
     std::u16string text;
     for (uint32_t n = draw(40); n > 0; --n) text += u"aAbBzZ\" :{}[]@19\n\xE9\t\v"[draw(20)];
     // Repeated, so that the block-wise scans and the states' hot loops run
@@ -89,15 +112,19 @@ void Generated(Draw draw) {
         at = m[1];
     }
     want += text.substr(std::min(at, text.size()));
-    std::unique_ptr<char16_t[]> storage(new char16_t[text.size() + 1]);
-    std::copy(text.begin(), text.end(), reinterpret_cast<uint8_t*>(storage.get()));
-    regex::EditText<uint8_t> narrow(std::move(storage), text.size() + 2, 0, text.size());
-    const bool found = regex::Test(*ours, narrow.View());
-    regex::ReplaceAll(narrow, pattern, replacement);
+    const std::vector<uint8_t> bytes = UnitsOf<uint8_t>(text);
+    const bool found = regex::Test(*ours, regex::Units<uint8_t>{bytes.data(), bytes.size()});
     if (actual != expected || RegexTest(pattern, text) != !expected.empty() || found != !expected.empty() ||
-        RegexReplace(text, pattern, replacement) != want ||
-        std::u16string(narrow.Data(), narrow.Data() + narrow.Size()) != std::u16string(want.begin(), want.end()))
+        RegexReplace(text, pattern, replacement) != want)
         std::abort();
+    // In place, in both widths, behind a mark: with room to spare, in a
+    // buffer the result exactly fits, and in one it outgrows.
+    const size_t offset = draw(3), fits = std::max(text.size(), want.size());
+    for (size_t capacity : {fits + 1 + draw(16), fits, text.size()}) {
+        if (InPlace<uint8_t>(text, offset, capacity, pattern, replacement) != UnitsOf<uint8_t>(want) ||
+            InPlace<char16_t>(text, offset, capacity, pattern, replacement) != UnitsOf<char16_t>(want))
+            std::abort();
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "localstate/regexp.h"
+#include "regex/regexp.h"
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace {
 PendingMessagesHook g_pendingMessages = nullptr;

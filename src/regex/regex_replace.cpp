@@ -1,8 +1,29 @@
 #include <algorithm>
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
-#include "localstate/regex.h"
+#include "regex/regex.h"
 
 namespace regex {
+
+// A buffer about to be written whole: on Linux, large pages once it is
+// megabytes long, since its fresh small pages cost more than the writing
+// (the file reader's buffer takes the same advice). A smaller one would
+// pay more for the compaction that finds the large pages than it saves.
+void AdviseLargePages(void* data, size_t size) {
+#ifdef MADV_HUGEPAGE
+    if (size < (size_t{4} << 20)) return;
+    const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)data, (void)size;
+#endif
+}
+
 namespace {
 
 // A replacement read once: literal units, or a group (-1 for none) to copy.
@@ -33,34 +54,39 @@ bool ParseReplacement(std::u16string_view r, int groupCount, std::vector<Piece>*
 
 template <class Unit>
 void EditText<Unit>::Apply(const std::vector<Edit>& edits, const std::vector<Unit>& inserted) {
-    size_t grown = size_;
-    for (const Edit& e : edits) grown = grown - (e.end - e.start) + e.length;
-    const Unit* in = inserted.data();
+    // The text between edits moves by what the edits before it added or
+    // took away: a part moving left goes before the parts after it, a run
+    // of parts moving right goes back to front, each part once. A part's
+    // new place ends where the next edit's text goes, so it never reaches
+    // a part not yet moved. The edits' own texts come from elsewhere and go
+    // in last, into the gaps the moves left.
     Unit* d = Mutable();
-    if (grown <= size_) {
-        // Every part moves left or stays: front to back.
-        size_t to = 0, from = 0;
-        for (const Edit& e : edits) {
-            std::memmove(d + to, d + from, (e.start - from) * sizeof(Unit));
-            to += e.start - from;
-            std::copy(in + e.from, in + e.from + e.length, d + to);
-            to += e.length;
-            from = e.end;
+    const size_t parts = edits.size() + 1;
+    auto partStart = [&](size_t k) { return k == 0 ? 0 : edits[k - 1].end; };
+    auto partEnd = [&](size_t k) { return k == edits.size() ? size_ : edits[k].start; };
+    auto move = [&](size_t k, size_t to) {
+        std::memmove(d + to, d + partStart(k), (partEnd(k) - partStart(k)) * sizeof(Unit));
+    };
+    std::vector<size_t> to(parts);  // each part's new start
+    to[0] = 0;
+    for (size_t k = 1; k < parts; ++k) to[k] = to[k - 1] + (partEnd(k - 1) - partStart(k - 1)) + edits[k - 1].length;
+    for (size_t k = 0; k < parts;) {
+        if (to[k] <= partStart(k)) {
+            move(k, to[k]);
+            ++k;
+            continue;
         }
-        std::memmove(d + to, d + from, (size_ - from) * sizeof(Unit));
-    } else {
-        // Every part moves right or stays: back to front.
-        size_t to = grown, tail = size_;
-        for (size_t k = edits.size(); k > 0; --k) {
-            const Edit& e = edits[k - 1];
-            to -= tail - e.end;
-            std::memmove(d + to, d + e.end, (tail - e.end) * sizeof(Unit));
-            to -= e.length;
-            std::copy(in + e.from, in + e.from + e.length, d + to);
-            tail = e.start;
-        }
+        size_t run = k + 1;
+        while (run < parts && to[run] > partStart(run)) ++run;
+        for (size_t j = run; j > k; --j) move(j - 1, to[j - 1]);
+        k = run;
     }
-    size_ = grown;
+    const Unit* in = inserted.data();
+    for (size_t k = 0; k < edits.size(); ++k) {
+        const Edit& e = edits[k];
+        std::copy(in + e.from, in + e.from + e.length, d + to[k + 1] - e.length);
+    }
+    size_ = to[parts - 1] + (partEnd(parts - 1) - partStart(parts - 1));
 }
 
 namespace {
@@ -92,9 +118,6 @@ struct Matches {
     std::vector<size_t> spans;
     size_t stride = 2, outSize = 0, insertedSize = 0;
     bool changed = false;
-    // Whether, edit after edit, the text only ever grew or only ever shrank
-    // from its size: then each part moves one way and can be moved in place.
-    bool grows = true, shrinks = true;
 
     const size_t* Span(size_t k) const { return &spans[k * stride]; }
     size_t Count() const { return spans.size() / stride; }
@@ -126,18 +149,22 @@ struct Matches {
         Put(out, t.data + from, t.data + t.size);
     }
 
-    // False for a pattern that does not compile or a replacement refused.
-    bool Find(std::u16string_view pattern, std::u16string_view replacement, Units<Unit> t) {
+    // Calls each(span, same, length) for every match in order, with its
+    // span as `spans` keeps it, whether its replacement is what it matched,
+    // and how long that replacement is. False for a pattern that does not
+    // compile or a replacement refused.
+    template <class Each>
+    bool ForEach(std::u16string_view pattern, std::u16string_view replacement, Units<Unit> t, Each each) {
         const std::shared_ptr<const Program> p = CompileCached(pattern);
         if (!p || !ParseReplacement(replacement, p->groupCount, &pieces)) return false;
         for (const Piece& piece : pieces) stride += piece.group < 0 ? 0 : 2;
+        std::vector<size_t> span(stride);
         Searcher<Unit> searcher(*p, t);
         Groups g;
         for (size_t from = 0; from <= t.size && searcher.Search(from, &g);) {
-            const size_t at = spans.size();
-            spans.push_back(g[0]);
-            spans.push_back(g[1]);
-            size_t length = 0;
+            span[0] = g[0];
+            span[1] = g[1];
+            size_t length = 0, at = 2;
             bool same = true;
             size_t cursor = g[0];
             auto compare = [&](const auto* b, size_t n) {
@@ -156,19 +183,31 @@ struct Matches {
                 }
                 size_t gs = g[2 * static_cast<size_t>(piece.group)], ge = g[2 * static_cast<size_t>(piece.group) + 1];
                 if (gs == kNoPart || ge == kNoPart) gs = ge = kNoPart;
-                spans.push_back(gs);
-                spans.push_back(ge);
-                if (gs != kNoPart) compare(t.data + gs, ge - gs);
+                span[at++] = gs;
+                span[at++] = ge;
+                if (gs == cursor && same && ge <= g[1]) {
+                    length += ge - gs;  // a group copied onto itself, as $1 at a match's start is
+                    cursor = ge;
+                } else if (gs != kNoPart) {
+                    compare(t.data + gs, ge - gs);
+                }
             }
-            changed = changed || !same || cursor != g[1];
-            outSize += length - (spans[at + 1] - spans[at]);
-            insertedSize += length;
-            const size_t grown = t.size + outSize;  // wraps back when the text shrank
-            grows = grows && grown >= t.size;
-            shrinks = shrinks && grown <= t.size;
+            each(span.data(), same && cursor == g[1], length);
             // After an empty match the search moves on by one unit.
             from = g[1] > g[0] ? g[1] : g[1] + 1;
         }
+        return true;
+    }
+
+    // Every match kept in `spans`, with the size of the text it makes.
+    bool Find(std::u16string_view pattern, std::u16string_view replacement, Units<Unit> t) {
+        if (!ForEach(pattern, replacement, t, [&](const size_t* span, bool same, size_t length) {
+                spans.insert(spans.end(), span, span + stride);
+                changed = changed || !same;
+                outSize += length - (span[1] - span[0]);
+                insertedSize += length;
+            }))
+            return false;
         outSize += t.size;
         return true;
     }
@@ -181,7 +220,7 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
     const Units<Unit> t = text.View();
     Matches<Unit> m;
     if (!m.Find(pattern, replacement, t) || !m.changed) return false;
-    if (!text.Fits(m.outSize) || !(m.grows || m.shrinks)) {
+    if (!text.Fits(m.outSize)) {
         // One pass straight into a new buffer.
         text.Rebuild(m.outSize, [&](Unit* d) {
             Sink<Unit> out{d};
@@ -205,12 +244,46 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
 
 bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16string_view replacement,
                 std::u16string* out) {
+    // Written as the matches come, from the first that changes something:
+    // nothing is kept per match, and an unchanged text is not copied.
     const Units<char16_t> t{text.data(), text.size()};
     Matches<char16_t> m;
-    if (!m.Find(pattern, replacement, t) || !m.changed) return false;
-    out->clear();
-    out->reserve(m.outSize);
-    m.Write(t, out);
+    size_t copied = 0;
+    bool changed = false;
+    // The text's size is not known before the last match. A string grows
+    // by doubling, which for a text of megabytes costs more than the
+    // search: a small start instead, then the size the text read so far
+    // points to (fresh pages are what costs here, copies less).
+    auto room = [&](size_t more, size_t read) {
+        const size_t needed = out->size() + more;
+        if (needed <= out->capacity()) return;
+        // Growth seen over a few units says little: no more than doubling.
+        const double rate = std::min(2.0, static_cast<double>(needed) / static_cast<double>(std::max<size_t>(read, 1)));
+        size_t size = needed + static_cast<size_t>(rate * static_cast<double>(t.size - read)) + t.size / 32 + 4096;
+        size = std::max(size, out->capacity() + out->capacity() / 2);
+        std::u16string bigger;
+        bigger.reserve(size);
+        AdviseLargePages(&bigger[0], bigger.capacity() * sizeof(char16_t));
+        bigger.append(*out);
+        out->swap(bigger);
+    };
+    if (!m.ForEach(pattern, replacement, t, [&](const size_t* span, bool same, size_t length) {
+            if (same && !changed) return;
+            if (!changed) {
+                changed = true;
+                out->clear();
+                out->shrink_to_fit();
+                out->reserve(std::min(t.size, span[0] + t.size / 16 + 4096));
+            }
+            room(span[0] - copied + length, span[1]);
+            Put(out, t.data + copied, t.data + span[0]);
+            m.Emit(span, t.data, out);
+            copied = span[1];
+        }) ||
+        !changed)
+        return false;
+    room(t.size - copied, t.size);
+    Put(out, t.data + copied, t.data + t.size);
     return true;
 }
 
