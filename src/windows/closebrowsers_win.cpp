@@ -192,10 +192,17 @@ private:
     void End(size_t tree, ULONGLONG tick, BrowserCloseReport& report) {
         HoldNewHelpers(tree);
         trees_[tree].endedAt = tick;
-        for (const Tracked& p : processes_) {
-            if (p.tree != tree || !Running(p.handle.get())) continue;
-            if (p.mayEnd && TerminateProcess(p.handle.get(), 1)) ++report.ended;
-            else ++report.couldNotEnd;
+        // Helpers first, the newest first: a helper ends by itself once its
+        // browser has gone, and would then count as neither.
+        std::vector<const Tracked*> members;
+        for (const Tracked& p : processes_)
+            if (p.tree == tree && Running(p.handle.get())) members.push_back(&p);
+        std::sort(members.begin(), members.end(),
+                  [](const Tracked* a, const Tracked* b) { return a->startTime > b->startTime; });
+        for (const Tracked* p : members) {
+            if (p->mayEnd && TerminateProcess(p->handle.get(), 1)) ++report.ended;
+            // One that ended by itself meanwhile is simply gone.
+            else if (Running(p->handle.get())) ++report.couldNotEnd;
         }
     }
 

@@ -6,7 +6,7 @@
 // not top-level.
 //   fake_browser [--windows=N] [--slow=MS] [--background] [--no-window]
 //                [--helper] [--hang] [settings file...]
-//   --slow        each window takes MS to close, as a busy browser does
+//   --slow        each visible window takes MS to close, as a busy browser does
 //   --background  lives on without windows after its last one closed
 //   --no-window   never opens a visible window (startup boost, background apps)
 //   --helper      starts a helper process of its own image, as browsers do;
@@ -31,7 +31,7 @@ bool g_background = false;
 HWND g_other = nullptr;
 
 LRESULT CALLBACK BrowserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_CLOSE && g_slowMs) Sleep(g_slowMs);
+    if (msg == WM_CLOSE && g_slowMs && IsWindowVisible(hwnd)) Sleep(g_slowMs);
     if (msg == WM_DESTROY && !GetParent(hwnd) && --g_openWindows == 0) {
         // In the background nothing of it is left to see.
         if (g_background) DestroyWindow(g_other);
