@@ -3,8 +3,11 @@
 // Local State texts, with the ratios printed at the end.
 //
 // Every engine compiles a fresh pattern per call, as the service does, and
-// runs caseless. PCRE2 works on the same UTF-16 units as ours; RE2 knows no
-// 16-bit units and works on the same text as UTF-8 bytes. Each cell runs
+// runs caseless. Ours edits the text in place as the repair of a UTF-8 file
+// does: its bytes as 8-bit units, in a buffer as the file reader fills it,
+// with the room it leaves for growth; a replacement's time includes filling
+// that buffer, as a peer's includes making its new text. RE2 works on the
+// same UTF-8 bytes; PCRE2 on the text's UTF-16 units. Each cell runs
 // once first in a child process with a time limit: a peer that backtracks
 // for minutes is reported as slower than the limit instead of stalling the
 // run, and what each engine produced is compared there, so that a
@@ -20,6 +23,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -29,7 +33,9 @@
 #include <re2/re2.h>
 
 #include "localstate/localstate.h"
+#include "regex/regex.h"
 #include "regex/regexp.h"
+#include "textfile/fileio.h"
 #include "localstate_corpus.h"
 
 namespace {
@@ -38,10 +44,23 @@ using namespace localstate_rules;
 
 // --- inputs -----------------------------------------------------------------
 
+using Edited = regex::EditText<uint8_t>;
+
+// The bytes of a UTF-8 file as the reader leaves them for the rules: in a
+// fresh buffer with the same room to grow.
+std::shared_ptr<Edited> AsRead(const std::string& bytes) {
+    const size_t capacity = (bytes.size() + bytes.size() / 64 + 4096) / 2 * 2;
+    std::unique_ptr<char16_t[]> storage(new char16_t[capacity / 2]);
+    AdviseWholeFileBuffer(storage.get(), capacity);
+    std::memcpy(storage.get(), bytes.data(), bytes.size());
+    return std::make_shared<Edited>(std::move(storage), capacity, 0, bytes.size());
+}
+
 struct Input {
     std::string name, what;
     std::u16string text;
     std::string utf8;
+    std::shared_ptr<const Edited> read;  // what the tests search, made once
 };
 
 std::vector<Input>& Inputs() {
@@ -49,7 +68,8 @@ std::vector<Input>& Inputs() {
         using namespace corpus;
         std::vector<Input> v;
         auto add = [&v](std::string name, std::string what, std::string text) {
-            v.push_back({std::move(name), std::move(what), Utf16(text), std::move(text)});
+            std::shared_ptr<const Edited> read = AsRead(text);
+            v.push_back({std::move(name), std::move(what), Utf16(text), std::move(text), std::move(read)});
         };
         Shape realistic;
         realistic.nonAscii = true;
@@ -109,6 +129,7 @@ std::vector<Input>& Inputs() {
 struct Out {
     std::u16string u16;
     std::string u8;
+    std::shared_ptr<const Edited> edited;  // ours: the text edited in place
     int error = 0;
     std::vector<std::u16string> lines;  // the repair's decisions
 };
@@ -119,13 +140,25 @@ Out Yes(bool b) {
     return o;
 }
 
+// The program's own functions on the program's own text.
 struct Ours {
-    using Text = std::u16string;
-    static const Text& Of(const Input& in) { return in.text; }
-    static Text Replace(const Text& s, const std::u16string& p, const std::u16string& r, int*) {
-        return RegexReplace(s, p, r);
+    static Out Replace(const Input& in, const std::u16string& p, const std::u16string& r) {
+        const std::shared_ptr<Edited> text = AsRead(in.utf8);
+        RegexReplace(*text, p, r);
+        Out o;
+        o.edited = text;
+        return o;
     }
-    static bool Test(const std::u16string& p, const Text& s, int*) { return RegexTest(p, s); }
+    static Out Test(const Input& in, const std::u16string& p) { return Yes(RegexTest(p, *in.read)); }
+    // As FixLocalState runs the rules and logs what came of them.
+    static Out Repair(const Input& in) {
+        const std::shared_ptr<Edited> text = AsRead(in.utf8);
+        Out o;
+        const bool changed = ApplyLocalStateRules(*text, &o.lines);
+        o.lines.push_back(changed ? u"Loal Stage: changed and saved" : u"Loal Stage: no change");
+        o.edited = text;
+        return o;
+    }
 };
 
 struct Pcre2Jit {
@@ -274,21 +307,20 @@ struct Op {
 };
 
 Op Replace(std::string name, std::string what, const std::u16string& p, const std::u16string& r) {
-    return {std::move(name), std::move(what), {Replacing<Ours>(p, r), Replacing<Pcre2Jit>(p, r), Replacing<Re2>(p, r)}};
+    Fn ours = [p, r](const Input& in) { return Ours::Replace(in, p, r); };
+    return {std::move(name), std::move(what), {ours, Replacing<Pcre2Jit>(p, r), Replacing<Re2>(p, r)}};
 }
 
 Op Test(std::string name, std::string what, const std::u16string& p) {
-    return {std::move(name), std::move(what), {Testing<Ours>(p), Testing<Pcre2Jit>(p), Testing<Re2>(p)}};
+    Fn ours = [p](const Input& in) { return Ours::Test(in, p); };
+    return {std::move(name), std::move(what), {ours, Testing<Pcre2Jit>(p), Testing<Re2>(p)}};
 }
 
 Op WholeRepair() {
-    Fn ours = [](const Input& in) {
-        Out o;
-        o.u16 = RepairLocalStateText(in.text, &o.lines);
-        return o;
-    };
-    return {"repair", "ours: the real RepairLocalStateText; peers: the same sequence of rule operations",
-            {ours, Repairing<Pcre2Jit>(), Repairing<Re2>()}};
+    return {"repair",
+            "ours: the real ApplyLocalStateRules on the text as FixLocalState edits it; peers: the same sequence of "
+            "rule operations",
+            {Ours::Repair, Repairing<Pcre2Jit>(), Repairing<Re2>()}};
 }
 
 const std::vector<Op>& Ops() {
@@ -324,7 +356,10 @@ uint64_t Digest(const Out& o) {
         for (char16_t c : s) h = (h ^ c) * 1099511628211ull;
         h = (h ^ 0xFFFFu) * 1099511628211ull;
     };
-    add(o.u8.empty() ? o.u16 : corpus::Utf16(o.u8));
+    if (o.edited)
+        add(corpus::Utf16(std::string(reinterpret_cast<const char*>(o.edited->Data()), o.edited->Size())));
+    else
+        add(o.u8.empty() ? o.u16 : corpus::Utf16(o.u8));
     for (const std::u16string& line : o.lines) add(line);
     return h;
 }
@@ -411,7 +446,7 @@ int main(int argc, char** argv) {
     }
     const std::regex selected(filter);
 
-    std::printf("Inputs (ours and PCRE2-JIT search the UTF-16 units, RE2 the same text as UTF-8 bytes):\n");
+    std::printf("Inputs (ours and RE2 search the UTF-8 bytes, PCRE2-JIT the same text's UTF-16 units):\n");
     for (const Input& in : Inputs())
         std::printf("  %-22s %8zu units %8zu UTF-8 bytes  %s\n", in.name.c_str(), in.text.size(), in.utf8.size(),
                     in.what.c_str());

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "localstate/localstate.h"
+#include "regex/regex.h"
 #include "textfile/textfile.h"
 
 namespace {
@@ -44,8 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t error = 0;
     const bool read = ReadTextFileBytes(scratch.file.u16string(), file, &error);
     std::vector<std::u16string> lines;
-    const std::u16string units = read ? TextFileUnits(file) : std::u16string();
-    const std::u16string expected = read ? RepairLocalStateText(units, &lines) : units;
+    // The oracle: the rules on a copy of the file's units, whatever width
+    // and buffer the repair itself edits them in.
+    regex::EditText<char16_t> expected = regex::EditCopy(read ? TextFileUnits(file) : std::u16string());
+    ApplyLocalStateRules(expected, &lines);
     const FixOutcome outcome = FixLocalState(scratch.file.u16string(), [](const std::u16string&) {});
     const std::string after = Slurp(scratch.file);
     Check(read || (outcome == FixOutcome::Unreadable && after == before));
@@ -55,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // UTF-16, an odd last byte stay where they were.
     TextFileBytes again;
     Check(ReadTextFileBytes(scratch.file.u16string(), again, &error) && again.encoding == file.encoding);
-    Check(TextFileUnits(again) == expected && after.compare(0, file.markLength, before, 0, file.markLength) == 0);
+    Check(TextFileUnits(again) == std::u16string_view(expected.Data(), expected.Size()) && after.compare(0, file.markLength, before, 0, file.markLength) == 0);
     const size_t width = TextUnitWidth(file.encoding);
     Check((after.size() - before.size()) % width == 0);
     Check((before.size() - file.markLength) % width == 0 || after.back() == before.back());

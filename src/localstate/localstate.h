@@ -39,11 +39,6 @@ class EditText;
 template <class Unit>
 bool ApplyLocalStateRules(regex::EditText<Unit>& text, std::vector<std::u16string>* logLines);
 
-// The rewrite of a text already read: the text after both rules, with the
-// messages telling what was decided appended to *logLines in order, the last
-// one saying whether the text changed.
-std::u16string RepairLocalStateText(const std::u16string& oldText, std::vector<std::u16string>* logLines);
-
 // The rules' patterns and replacements.
 namespace localstate_rules {
 inline const char16_t kSchemePattern[] =

@@ -300,9 +300,5 @@ inline EditText<char16_t> EditCopy(std::u16string_view units) {
 // four or a unit from 0x80 up.
 template <class Unit>
 bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16string_view replacement);
-// The same on a text left as it is: true with the result in *out only when
-// something changed.
-bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16string_view replacement,
-                std::u16string* out);
 
 }  // namespace regex

@@ -97,10 +97,7 @@ struct Sink {
     Unit* d;
 };
 
-// Appends [first, last) to a string, a vector or a sink.
-inline void Put(std::u16string* out, const char16_t* first, const char16_t* last) {
-    out->append(first, static_cast<size_t>(last - first));
-}
+// Appends [first, last) to a vector or a sink.
 template <class Unit, class It>
 void Put(std::vector<Unit>* out, It first, It last) {
     out->insert(out->end(), first, last);
@@ -239,51 +236,6 @@ bool ReplaceAll(EditText<Unit>& text, std::u16string_view pattern, std::u16strin
         edits.push_back({span[0], span[1], made, inserted.size() - made});
     }
     text.Apply(edits, inserted);
-    return true;
-}
-
-bool ReplaceAll(std::u16string_view text, std::u16string_view pattern, std::u16string_view replacement,
-                std::u16string* out) {
-    // Written as the matches come, from the first that changes something:
-    // nothing is kept per match, and an unchanged text is not copied.
-    const Units<char16_t> t{text.data(), text.size()};
-    Matches<char16_t> m;
-    size_t copied = 0;
-    bool changed = false;
-    // The text's size is not known before the last match. A string grows
-    // by doubling, which for a text of megabytes costs more than the
-    // search: a small start instead, then the size the text read so far
-    // points to (fresh pages are what costs here, copies less).
-    auto room = [&](size_t more, size_t read) {
-        const size_t needed = out->size() + more;
-        if (needed <= out->capacity()) return;
-        // Growth seen over a few units says little: no more than doubling.
-        const double rate = std::min(2.0, static_cast<double>(needed) / static_cast<double>(std::max<size_t>(read, 1)));
-        size_t size = needed + static_cast<size_t>(rate * static_cast<double>(t.size - read)) + t.size / 32 + 4096;
-        size = std::max(size, out->capacity() + out->capacity() / 2);
-        std::u16string bigger;
-        bigger.reserve(size);
-        AdviseLargePages(&bigger[0], bigger.capacity() * sizeof(char16_t));
-        bigger.append(*out);
-        out->swap(bigger);
-    };
-    if (!m.ForEach(pattern, replacement, t, [&](const size_t* span, bool same, size_t length) {
-            if (same && !changed) return;
-            if (!changed) {
-                changed = true;
-                out->clear();
-                out->shrink_to_fit();
-                out->reserve(std::min(t.size, span[0] + t.size / 16 + 4096));
-            }
-            room(span[0] - copied + length, span[1]);
-            Put(out, t.data + copied, t.data + span[0]);
-            m.Emit(span, t.data, out);
-            copied = span[1];
-        }) ||
-        !changed)
-        return false;
-    room(t.size - copied, t.size);
-    Put(out, t.data + copied, t.data + t.size);
     return true;
 }
 

@@ -24,22 +24,3 @@ template bool RegexReplace(regex::EditText<uint8_t>&, const std::u16string&, con
 template bool RegexReplace(regex::EditText<char16_t>&, const std::u16string&, const std::u16string&);
 template bool RegexTest(const std::u16string&, const regex::EditText<uint8_t>&);
 template bool RegexTest(const std::u16string&, const regex::EditText<char16_t>&);
-
-std::u16string RegexReplace(const std::u16string& source, const std::u16string& pattern,
-                            const std::u16string& replacement) {
-    if (g_pendingMessages) g_pendingMessages();
-    std::u16string out;
-    if (!regex::ReplaceAll(source, pattern, replacement, &out)) return source;
-    return out;
-}
-
-bool RegexReplace(const std::u16string& source, const std::u16string& pattern, const std::u16string& replacement,
-                  std::u16string* out) {
-    if (g_pendingMessages) g_pendingMessages();
-    return regex::ReplaceAll(source, pattern, replacement, out);
-}
-
-bool RegexTest(const std::u16string& pattern, const std::u16string& text) {
-    const std::shared_ptr<const regex::Program> p = regex::CompileCached(pattern);
-    return p && regex::Test(*p, regex::Units<char16_t>{text.data(), text.size()});
-}

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "regex/regex.h"
+#include "../support/edittext.h"
 
 namespace {
 
@@ -103,38 +105,33 @@ TEST(Regex, StartsOverlappingAFailedOneAreFound) {
     }
 }
 
-// A replace-all made in place must read as the one written into a new
-// text, whatever mix of growing and shrinking edits it makes: with room to
-// spare, in a buffer the result exactly fits, in one it outgrows, behind a
-// mark or not, in both widths.
+// A replace-all made in place must give the same text whatever mix of
+// growing and shrinking edits it makes: with room to spare, in a buffer the
+// result exactly fits, in one it outgrows, behind a mark or not, in both
+// widths.
 template <class Unit>
 std::u16string InPlace(const std::u16string& text, size_t offset, size_t room, const char16_t* pattern,
                        const char16_t* replacement) {
-    std::unique_ptr<char16_t[]> storage(new char16_t[offset + room + 1]);
-    Unit* at = reinterpret_cast<Unit*>(storage.get()) + offset;
-    for (size_t i = 0; i < text.size(); ++i) at[i] = static_cast<Unit>(text[i]);
-    regex::EditText<Unit> edited(std::move(storage), offset + room, offset, text.size());
+    regex::EditText<Unit> edited = EditOf<Unit>(text, offset + room, offset);
     regex::ReplaceAll(edited, pattern, replacement);
-    return std::u16string(edited.Data(), edited.Data() + edited.Size());
+    return TextOf(edited);
 }
 
 TEST(Regex, InPlaceEditsMayGrowAndShrinkTheTextInAnyMix) {
     struct Case {
-        const char16_t *pattern, *text, *replacement;
+        const char16_t *pattern, *text, *replacement, *replaced;
     } const cases[] = {
-        {u"a+", u"a.aaa.", u"xx"},                       // grows, then back to its size
-        {u"a+", u"aaa.a.a.aaaa", u"xx"},                 // shrinks, grows past its size, shrinks
-        {u"\"(a*)\"", u"\"\".\"aaaa\".\"a\".\"\"", u"<$1$1>"},  // by what a group took
+        {u"a+", u"a.aaa.", u"xx", u"xx.xx."},                       // grows, then back to its size
+        {u"a+", u"aaa.a.a.aaaa", u"xx", u"xx.xx.xx.xx"},            // shrinks, grows past its size, shrinks
+        {u"\"(a*)\"", u"\"\".\"aaaa\".\"a\".\"\"", u"<$1$1>", u"<>.<aaaaaaaa>.<aa>.<>"},  // by what a group took
     };
     for (const Case& c : cases) {
-        std::u16string written;
-        ASSERT_TRUE(regex::ReplaceAll(c.text, c.pattern, c.replacement, &written)) << c.text;
-        const std::u16string text = c.text;
-        const size_t fits = std::max(text.size(), written.size());
+        const std::u16string text = c.text, replaced = c.replaced;
+        const size_t fits = std::max(text.size(), replaced.size());
         for (size_t room : {fits + 8, fits, text.size()})
             for (size_t offset : {0, 1}) {
-                EXPECT_EQ(InPlace<uint8_t>(text, offset, room, c.pattern, c.replacement), written) << c.text << " " << room;
-                EXPECT_EQ(InPlace<char16_t>(text, offset, room, c.pattern, c.replacement), written) << c.text << " " << room;
+                EXPECT_EQ(InPlace<uint8_t>(text, offset, room, c.pattern, c.replacement), replaced) << c.text << " " << room;
+                EXPECT_EQ(InPlace<char16_t>(text, offset, room, c.pattern, c.replacement), replaced) << c.text << " " << room;
             }
     }
 }
