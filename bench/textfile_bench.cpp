@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "textfile/encoding.h"
+#include "textfile/fileio.h"
 #include "textfile/textfile.h"
 
 namespace {
@@ -121,8 +122,8 @@ void BM_ReadWrite(benchmark::State& state) {
     for (auto _ : state) {
         TextFileBytes file;
         uint32_t error = 0;
-        if (!ReadTextFileBytes(source, file, &error) ||
-            !ReplaceFileContent(target, {{file.data(), file.size}}, &error))
+        if (!ReadTextFileBytes(FolderHandle::OpenFor(source), file, &error) ||
+            !ReplaceFileContent(FolderHandle::OpenFor(target), {{file.data(), file.size}}, &error))
             state.SkipWithError("read or write failed");
         e = file.encoding;
     }

@@ -11,6 +11,7 @@
 
 #include "localstate/localstate.h"
 #include "regex/regex.h"
+#include "textfile/fileio.h"
 #include "textfile/textfile.h"
 
 namespace {
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(scratch.file, std::ios::binary | std::ios::trunc) << before;
     TextFileBytes file;
     uint32_t error = 0;
-    const bool read = ReadTextFileBytes(scratch.file.u16string(), file, &error);
+    const bool read = ReadTextFileBytes(FolderHandle::OpenFor(scratch.file.u16string()), file, &error);
     std::vector<std::u16string> lines;
     // The oracle: the rules on a copy of the file's units, whatever width
     // and buffer the repair itself edits them in.
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The new file read again gives the rules' units; the mark and, for
     // UTF-16, an odd last byte stay where they were.
     TextFileBytes again;
-    Check(ReadTextFileBytes(scratch.file.u16string(), again, &error) && again.encoding == file.encoding);
+    Check(ReadTextFileBytes(FolderHandle::OpenFor(scratch.file.u16string()), again, &error) && again.encoding == file.encoding);
     Check(TextFileUnits(again) == std::u16string_view(expected.Data(), expected.Size()) && after.compare(0, file.markLength, before, 0, file.markLength) == 0);
     const size_t width = TextUnitWidth(file.encoding);
     Check((after.size() - before.size()) % width == 0);

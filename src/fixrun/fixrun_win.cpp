@@ -24,17 +24,30 @@ std::vector<std::u16string> FilesToLookAt(const std::u16string& localAppData) {
     return paths;
 }
 
-bool FixFilesBelow(const std::u16string& localAppData) {
+// `noLinksBelow`: the profile folder of another user, whose folders below
+// it that user controls; empty for the user's own run.
+bool FixFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow) {
     bool repaired = true;
-    for (const std::u16string& path : FilesToLookAt(localAppData)) repaired = FileRepaired(FixLocalState(path)) && repaired;
+    for (const std::u16string& path : FilesToLookAt(localAppData))
+        repaired = FileRepaired(FixLocalState(path, WriteLog, noLinksBelow)) && repaired;
     return repaired;
 }
 
-void CheckFilesBelow(const std::u16string& localAppData, std::vector<CheckOutcome>& outcomes) {
+const char16_t* CheckSays(CheckOutcome outcome) {
+    switch (outcome) {
+    case CheckOutcome::NotFound: return u": not found";
+    case CheckOutcome::UpToDate: return u": up to date";
+    case CheckOutcome::NeedsRepair: return u": needs repair";
+    case CheckOutcome::CannotRead: break;
+    }
+    return u": cannot read";
+}
+
+void CheckFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow,
+                     std::vector<CheckOutcome>& outcomes) {
     for (const std::u16string& path : FilesToLookAt(localAppData)) {
-        const CheckOutcome outcome = CheckLocalState(path);
-        static const char16_t* const kSays[] = {u": not found", u": up to date", u": needs repair", u": cannot read"};
-        WriteLog(u"Check: " + path + kSays[static_cast<int>(outcome)]);
+        const CheckOutcome outcome = CheckLocalState(path, noLinksBelow);
+        WriteLog(u"Check: " + path + CheckSays(outcome));
         outcomes.push_back(outcome);
     }
 }
@@ -71,7 +84,7 @@ bool FixAllProfiles() {
             continue;
         }
         WriteLog(u"Profile: " + p.folder);
-        repaired = FixFilesBelow(ProfileLocalAppData(p.folder)) && repaired;
+        repaired = FixFilesBelow(ProfileLocalAppData(p.folder), p.folder) && repaired;
     }
     return repaired;
 }
@@ -90,7 +103,7 @@ bool FixCurrentUser() {
     // Without the folder every path would name a file at the root of the
     // current drive, which is not the user's browser settings.
     if (folder.empty()) return false;
-    const bool repaired = FixFilesBelow(folder);
+    const bool repaired = FixFilesBelow(folder, {});
     // A browser started since the close requests may have read the old
     // settings, and will write them back when it ends.
     const int64_t started = CountBrowsersStartedSince(closed.requestsSentAt);
@@ -107,7 +120,7 @@ CheckAnswer RunCheck(RunScope scope) {
     if (scope == RunScope::AllProfiles) {
         for (const UserProfile& p : ReadableProfiles()) {
             WriteLog(u"Profile: " + p.folder);
-            CheckFilesBelow(ProfileLocalAppData(p.folder), outcomes);
+            CheckFilesBelow(ProfileLocalAppData(p.folder), p.folder, outcomes);
         }
         return CombineChecks(outcomes);
     }
@@ -115,6 +128,6 @@ CheckAnswer RunCheck(RunScope scope) {
     WriteLog(u"LocalAppDataPath: " + folder);
     // Without the folder nothing can be looked at, which is not "up to date".
     if (folder.empty()) return CheckAnswer::CannotTell;
-    CheckFilesBelow(folder, outcomes);
+    CheckFilesBelow(folder, {}, outcomes);
     return CombineChecks(outcomes);
 }

@@ -68,42 +68,65 @@ void RunRules(TextFileBytes& file, Repair& r) {
 
 }  // namespace
 
-FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log) {
-    if (!FileExists(path)) {
-        log(u"未找到文件:" + path);
-        return FixOutcome::NotFound;
-    }
-    log(u"文件存在：" + path);
+FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log,
+                         const std::u16string& noLinksBelow) {
+    const auto linked = [&] { log(u"Link in path, not followed: " + path); };
+    try {
+        const FolderHandle folder = FolderHandle::OpenFor(path, noLinksBelow);
+        if (folder.Error() == kErrorLinkInPath) {
+            linked();
+            return FixOutcome::Unreadable;
+        }
+        if (!FileExists(path)) {
+            log(u"未找到文件:" + path);
+            return FixOutcome::NotFound;
+        }
+        log(u"文件存在：" + path);
 
-    TextFileBytes file;
-    uint32_t error = 0;
-    if (!ReadTextFileBytes(path, file, &error)) {
-        log(u"Cannot read file (error " + DecimalText(error) + u"): " + path);
-        return FixOutcome::Unreadable;
+        TextFileBytes file;
+        uint32_t error = 0;
+        if (!ReadTextFileBytes(folder, file, &error)) {
+            if (error == kErrorLinkInPath) linked();
+            else log(u"Cannot read file (error " + DecimalText(error) + u"): " + path);
+            return FixOutcome::Unreadable;
+        }
+        Repair repair;
+        RunRules(file, repair);
+        for (const std::u16string& line : repair.lines) log(line);
+        if (!repair.changed) {
+            log(u"Loal Stage: no change");
+            return FixOutcome::Unchanged;
+        }
+        if (ReplaceFileContent(folder, repair.pieces, &error)) {
+            log(u"Loal Stage: changed and saved");
+            return FixOutcome::Saved;
+        }
+        if (error == kErrorLinkInPath) linked();
+        log(u"Loal Stage: changed, not saved (error " + DecimalText(error) + u")");
+        return FixOutcome::NotSaved;
+    } catch (...) {
+        // A file made to exhaust memory, or anything else unforeseen, costs
+        // this file's repair, not the run's other files and profiles.
+        try {
+            log(u"Loal Stage: not saved (error " + DecimalText(kErrorNoMemory) + u")");
+        } catch (...) {
+        }
+        return FixOutcome::NotSaved;
     }
-    Repair repair;
-    RunRules(file, repair);
-    for (const std::u16string& line : repair.lines) log(line);
-    if (!repair.changed) {
-        log(u"Loal Stage: no change");
-        return FixOutcome::Unchanged;
-    }
-    if (ReplaceFileContent(path, repair.pieces, &error)) {
-        log(u"Loal Stage: changed and saved");
-        return FixOutcome::Saved;
-    }
-    log(u"Loal Stage: changed, not saved (error " + DecimalText(error) + u")");
-    return FixOutcome::NotSaved;
 }
 
-FixOutcome FixLocalState(const std::u16string& path) { return FixLocalState(path, WriteLog); }
-
-CheckOutcome CheckLocalState(const std::u16string& path) {
-    if (!FileExists(path)) return CheckOutcome::NotFound;
-    TextFileBytes file;
-    uint32_t error = 0;
-    if (!ReadTextFileBytes(path, file, &error)) return CheckOutcome::CannotRead;
-    Repair repair;
-    RunRules(file, repair);
-    return repair.changed ? CheckOutcome::NeedsRepair : CheckOutcome::UpToDate;
+CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow) {
+    try {
+        const FolderHandle folder = FolderHandle::OpenFor(path, noLinksBelow);
+        if (folder.Error() == kErrorLinkInPath) return CheckOutcome::CannotRead;
+        if (!FileExists(path)) return CheckOutcome::NotFound;
+        TextFileBytes file;
+        uint32_t error = 0;
+        if (!ReadTextFileBytes(folder, file, &error)) return CheckOutcome::CannotRead;
+        Repair repair;
+        RunRules(file, repair);
+        return repair.changed ? CheckOutcome::NeedsRepair : CheckOutcome::UpToDate;
+    } catch (...) {
+        return CheckOutcome::CannotRead;
+    }
 }

@@ -20,15 +20,16 @@ enum class FixOutcome {
 };
 
 // Repairs the file and writes it back, in the encoding it had, only when its
-// text changed. Every decision goes to the diagnostic log.
-FixOutcome FixLocalState(const std::u16string& path);
-
-// The same, with the log messages handed to `log` instead.
-FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log);
+// text changed; every decision goes to `log`. With `noLinksBelow`, a folder
+// of another user's that the path lies below, no link from there down is
+// followed: a file reached through one is not read. Never throws: a
+// failure of any kind costs this file only.
+FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log,
+                         const std::u16string& noLinksBelow = {});
 
 // What a repair would do to the file, found without writing anything.
 enum class CheckOutcome { NotFound, UpToDate, NeedsRepair, CannotRead };
-CheckOutcome CheckLocalState(const std::u16string& path);
+CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow = {});
 
 // The rules on a text edited in place, 8-bit or 16-bit units; the two
 // decision lines are appended to *logLines. True when the text changed.

@@ -7,6 +7,7 @@
 
 namespace {
 std::atomic<int> g_writesUntilFault{0};
+std::atomic<void (*)()> g_beforeSwap{nullptr};
 }  // namespace
 
 FileHandle::~FileHandle() { Close(); }
@@ -21,7 +22,36 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     return *this;
 }
 
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+    : handle_(std::exchange(other.handle_, kInvalid)),
+      error_(other.error_),
+      confined_(other.confined_),
+      name_(std::move(other.name_)),
+      path_(std::move(other.path_)),
+      where_(std::move(other.where_)) {}
+
+FolderHandle::~FolderHandle() { Close(); }
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+        error_ = other.error_;
+        confined_ = other.confined_;
+        name_ = std::move(other.name_);
+        path_ = std::move(other.path_);
+        where_ = std::move(other.where_);
+    }
+    return *this;
+}
+
 void FailFileWriteForTesting(int nth) { g_writesUntilFault = nth > 0 ? nth : 0; }
+
+void BeforeSwapForTesting(void (*hook)()) { g_beforeSwap = hook; }
+
+void fileio_platform::RunBeforeSwapHook() {
+    if (void (*hook)() = g_beforeSwap.load()) hook();
+}
 
 bool fileio_platform::TakeWriteFault() {
     int left = g_writesUntilFault.load();
@@ -31,24 +61,16 @@ bool fileio_platform::TakeWriteFault() {
     return false;
 }
 
-ReplacementFile::ReplacementFile(const std::u16string& target) : target_(target) {
-    const fileio_platform::Target state = fileio_platform::ProbeReplaceTarget(target);
-    if (state == fileio_platform::Target::Refused) {
-        error_ = LastFileError();
+ReplacementFile::ReplacementFile(const FolderHandle& folder) : folder_(folder) {
+    if (!folder.IsOpen()) {
+        error_ = folder.Error();
         failed_ = true;
         return;
     }
-    targetExists_ = state == fileio_platform::Target::Replaceable;
-    // The temporary file sits beside the target so that the swap is a
-    // rename within one volume, never a copy.
-    for (int attempt = 0; attempt < 8 && !file_.IsOpen(); ++attempt) {
-        temp_ = target + u".~" + fileio_platform::UniqueTag() + u".tmp";
-        file_ = FileHandle::Open(temp_, FileHandle::Access::CreateNew);
-    }
-    if (!file_.IsOpen()) {
+    if (!CreateTemporary()) {
         error_ = LastFileError();
         failed_ = true;
-        temp_.clear();
+        Discard();
     }
 }
 
@@ -70,19 +92,27 @@ bool ReplacementFile::Commit() {
         Discard();
         return false;
     }
-    file_.Close();
-    if (!fileio_platform::SwapIn(temp_, target_, targetExists_)) {
+    fileio_platform::RunBeforeSwapHook();
+    // A folder moved since it was opened is no longer the file's: its path
+    // now leads to whatever was put there instead.
+    if (!folder_.StillInPlace()) {
+        error_ = kErrorLinkInPath;
+        Discard();
+        return false;
+    }
+    if (!SwapIn()) {
         error_ = LastFileError();
         Discard();
         return false;
     }
-    temp_.clear();
+    tempName_.clear();
+    file_.Close();
     return true;
 }
 
 void ReplacementFile::Discard() {
+    if (!tempName_.empty()) RemoveTemporary();
     file_.Close();
-    if (!temp_.empty()) fileio_platform::RemoveFile(temp_);
-    temp_.clear();
+    tempName_.clear();
     failed_ = true;
 }

@@ -9,12 +9,12 @@
 #include <cerrno>
 #endif
 
+class FolderHandle;
+
 class FileHandle {
 public:
     enum class Access {
-        ReadExisting,   // read; others may read and write meanwhile
         AppendAlways,   // append at the end; created when missing
-        CreateNew,      // write a file that must not exist yet; nobody else may open it meanwhile
     };
 
     FileHandle() = default;
@@ -24,7 +24,15 @@ public:
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
+    // A file that is a link, or has another name beside this one (a hard
+    // link), is refused with kErrorLinkInPath: whoever can write the folder
+    // could otherwise point the writes at any file of the machine.
     static FileHandle Open(const std::u16string& path, Access access);
+    // The folder's file, for reading; others may read and write it
+    // meanwhile. In a confined folder it is opened without following a
+    // link and refused, with kErrorLinkInPath, when it is one, has more
+    // than one name, or is not where the folder says.
+    static FileHandle OpenIn(const FolderHandle& folder);
 
     bool IsOpen() const { return handle_ != kInvalid; }
     // False when the size cannot be had.
@@ -39,6 +47,7 @@ public:
     void Close();
 
 private:
+    friend class ReplacementFile;
 #ifdef _WIN32
     using Native = intptr_t;  // a HANDLE; INVALID_HANDLE_VALUE is -1
     static constexpr Native kInvalid = -1;
@@ -50,16 +59,66 @@ private:
     Native handle_ = kInvalid;
 };
 
-// New content for an existing or missing file, written to a temporary file
-// in the same folder and swapped in whole once complete, so the file never
-// holds half of the new content: it has either its old content or all of
-// the new. The file keeps its attributes and security settings.
+// The folder that holds a file, open for as long as the file is read and
+// replaced: both go through this handle, and the folder is held without
+// sharing deletion, so it cannot be renamed or swapped for another
+// meanwhile. Confined to a folder above it, the folder is reached from
+// there one step at a time, each opened without following a link: a run
+// for other users goes through folders those users control.
+class FolderHandle {
+public:
+    // The folder of `path`'s last component. With `noLinksBelow` (a folder
+    // `path` lies below) no step from that folder down may be a link:
+    // junction, mount point or symbolic link. Empty follows links, as a
+    // user's own run does (a User Data moved to another drive).
+    static FolderHandle OpenFor(const std::u16string& path, const std::u16string& noLinksBelow = {});
+
+    FolderHandle() = default;
+    ~FolderHandle();
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    bool IsOpen() const { return handle_ != kInvalid; }
+    // Why it is not open: kErrorLinkInPath for a link on the way.
+    uint32_t Error() const { return error_; }
+    bool Confined() const { return confined_; }
+    // The file's name in the folder, and its whole path.
+    const std::u16string& Name() const { return name_; }
+    const std::u16string& Path() const { return path_; }
+    // False when the folder was moved since it was opened: its path then
+    // leads somewhere else, and nothing may be written for it.
+    bool StillInPlace() const;
+
+private:
+    friend class FileHandle;
+    friend class ReplacementFile;
+    void Close();
+#ifdef _WIN32
+    using Native = intptr_t;
+#else
+    using Native = int;
+#endif
+    static constexpr Native kInvalid = -1;
+    Native handle_ = kInvalid;
+    uint32_t error_ = 0;
+    bool confined_ = false;
+    std::u16string name_, path_;
+    std::u16string where_;  // where the platform says the folder is, as opened
+};
+
+// New content for the folder's file, existing or missing, written to a
+// temporary file in the same folder and swapped in whole once complete, so
+// the file never holds half of the new content: it has either its old
+// content or all of the new. The file keeps its attributes, owner and
+// permissions, read from the old file's handle and given to the new one's.
 class ReplacementFile {
 public:
     // Not open when the target cannot be replaced: a folder, a read-only
     // file, a file another program holds without sharing writes or deletion,
-    // a missing folder.
-    explicit ReplacementFile(const std::u16string& target);
+    // a missing folder, a link where none may be.
+    explicit ReplacementFile(const FolderHandle& folder);
     // Discards the temporary file unless the content was committed.
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
@@ -75,11 +134,16 @@ public:
     bool Commit();
 
 private:
+    // Each platform's: the temporary file made beside the target, with the
+    // target's attributes, owner and permissions; swapped in; removed.
+    bool CreateTemporary();
+    bool SwapIn();
+    void RemoveTemporary();
     void Discard();
 
-    std::u16string target_;
-    std::u16string temp_;
+    const FolderHandle& folder_;
     FileHandle file_;
+    std::u16string tempName_;
     bool targetExists_ = false;
     bool failed_ = false;
     uint32_t error_ = 0;
@@ -101,18 +165,25 @@ inline constexpr uint32_t kErrorWriteFault = 29;     // ERROR_WRITE_FAULT
 inline constexpr uint32_t kErrorReadFault = 30;      // ERROR_READ_FAULT
 inline constexpr uint32_t kErrorTooLarge = 223;      // ERROR_FILE_TOO_LARGE
 inline constexpr uint32_t kErrorNoTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
+inline constexpr uint32_t kErrorLinkInPath = 681;      // ERROR_STOPPED_ON_SYMLINK
 #else
 inline constexpr uint32_t kErrorNoMemory = ENOMEM;
 inline constexpr uint32_t kErrorWriteFault = EIO;
 inline constexpr uint32_t kErrorReadFault = EIO;
 inline constexpr uint32_t kErrorTooLarge = EFBIG;
 inline constexpr uint32_t kErrorNoTranslation = EILSEQ;
+inline constexpr uint32_t kErrorLinkInPath = ELOOP;
 #endif
 
 // Test hook for the failure of a write midway: the nth FileHandle::Write
 // from now (1 for the next) writes half of its bytes and reports failure.
 // 0 switches it off.
 void FailFileWriteForTesting(int nth);
+
+// Test hook for whatever another program may do between a replacement's
+// last write and its swap (rename the folder away, put a link in its
+// place); nullptr for nothing.
+void BeforeSwapForTesting(void (*hook)());
 
 // The separator between a folder and a name on this platform.
 #ifdef _WIN32

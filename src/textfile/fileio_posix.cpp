@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <string>
 #include <random>
 #include <utility>
 
@@ -16,24 +18,111 @@ namespace {
 std::string NativePath(const std::u16string& path) { return TextToBytes(path, kCodePageUtf8); }
 }  // namespace
 
+namespace {
+
+// Windows cannot open a directory as a file; keep the two alike.
+int RefuseFolder(int fd) {
+    struct stat st;
+    if (fd < 0 || (::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode))) return fd;
+    ::close(fd);
+    errno = EISDIR;
+    return -1;
+}
+
+// The path the kernel has for an open file or folder.
+std::string WhereIs(int fd) {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), buf, sizeof buf);
+    return n > 0 && static_cast<size_t>(n) < sizeof buf ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+// A file reached through no link has one name only: a second one may be
+// anywhere.
+bool OneName(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
+}  // namespace
+
+FolderHandle FolderHandle::OpenFor(const std::u16string& path, const std::u16string& noLinksBelow) {
+    FolderHandle folder;
+    folder.path_ = path;
+    folder.confined_ = !noLinksBelow.empty();
+    const std::string p = NativePath(path);
+    const size_t cut = p.rfind('/');
+    if (cut == std::string::npos) {
+        folder.error_ = EINVAL;
+        return folder;
+    }
+    folder.name_ = path.substr(path.find_last_of(u'/') + 1);
+    const std::string parent = cut == 0 ? "/" : p.substr(0, cut);
+    std::string start = folder.confined_ ? NativePath(noLinksBelow) : parent;
+    while (start.size() > 1 && start.back() == '/') start.pop_back();
+    if (folder.confined_ && (parent.compare(0, start.size(), start) != 0 ||
+                             (parent.size() > start.size() && parent[start.size()] != '/'))) {
+        folder.error_ = EINVAL;
+        return folder;
+    }
+    const int noFollow = folder.confined_ ? O_NOFOLLOW : 0;
+    int fd = ::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | noFollow);
+    // Down from the confining folder one step at a time, none followed.
+    for (size_t from = start.size() + 1; fd >= 0 && from < parent.size() + 1;) {
+        size_t to = parent.find('/', from);
+        if (to == std::string::npos) to = parent.size();
+        const std::string step = parent.substr(from, to - from);
+        from = to + 1;
+        if (step.empty()) continue;
+        const int next = ::openat(fd, step.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        const int why = errno;
+        ::close(fd);
+        fd = next;
+        errno = why;
+    }
+    if (fd < 0) {
+        // O_NOFOLLOW meets a link as ELOOP, or as ENOTDIR with O_DIRECTORY.
+        folder.error_ = folder.confined_ && (errno == ELOOP || errno == ENOTDIR) ? kErrorLinkInPath : errno;
+        return folder;
+    }
+    folder.handle_ = fd;
+    folder.where_ = BytesToText(WhereIs(fd), kCodePageUtf8);
+    return folder;
+}
+
+void FolderHandle::Close() {
+    if (IsOpen()) ::close(std::exchange(handle_, kInvalid));
+}
+
+bool FolderHandle::StillInPlace() const { return IsOpen() && BytesToText(WhereIs(handle_), kCodePageUtf8) == where_; }
+
+FileHandle FileHandle::OpenIn(const FolderHandle& folder) {
+    if (!folder.IsOpen()) {
+        errno = static_cast<int>(folder.Error());
+        return FileHandle();
+    }
+    const std::string name = NativePath(folder.Name());
+    int fd = RefuseFolder(::openat(folder.handle_, name.c_str(),
+                                   O_RDONLY | O_CLOEXEC | (folder.Confined() ? O_NOFOLLOW : 0)));
+    if (folder.Confined() && (fd >= 0 ? !OneName(fd) : errno == ELOOP)) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+        errno = kErrorLinkInPath;
+    }
+    return FileHandle(fd);
+}
+
 FileHandle FileHandle::Open(const std::u16string& path, Access access) {
-    std::string p = NativePath(path);
     int fd = -1;
     switch (access) {
-    case Access::ReadExisting: fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC); break;
-    case Access::AppendAlways: fd = ::open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666); break;
-    case Access::CreateNew: fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); break;
-    }
-    if (fd >= 0) {
-        // Windows cannot open a directory as a file; keep the two alike.
-        struct stat st;
-        const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-        if (!ok) {
-            const int why = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+    case Access::AppendAlways:
+        fd = RefuseFolder(::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (fd < 0 && errno == ELOOP) errno = kErrorLinkInPath;
+        if (fd >= 0 && !OneName(fd)) {
             ::close(fd);
             fd = -1;
-            errno = why;
+            errno = kErrorLinkInPath;
         }
+        break;
     }
     return FileHandle(fd);
 }
@@ -98,47 +187,68 @@ void AdviseWholeFileBuffer(void* data, size_t size) {
 #endif
 }
 
-namespace fileio_platform {
-
-Target ProbeReplaceTarget(const std::u16string& path) {
+bool ReplacementFile::CreateTemporary() {
+    const int folder = folder_.handle_;
+    const std::string name = NativePath(folder_.Name());
+    const int noFollow = folder_.Confined() ? O_NOFOLLOW : 0;
+    const int old = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | noFollow);
+    targetExists_ = old >= 0;
+    if (!targetExists_) {
+        if (folder_.Confined() && errno == ELOOP) errno = kErrorLinkInPath;
+        return errno == ENOENT;
+    }
     struct stat st;
-    if (::stat(NativePath(path).c_str(), &st) != 0) return errno == ENOENT ? Target::Missing : Target::Refused;
+    const bool stated = ::fstat(old, &st) == 0;
+    const bool oneName = OneName(old);
+    ::close(old);
+    if (!stated) return false;
     // A file with no write permission for anyone stands for a read-only
     // file: it is refused even to a user the permissions do not bind.
     if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
-        return Target::Refused;
+        return false;
     }
-    return Target::Replaceable;
-}
-
-bool SwapIn(std::u16string& temp, const std::u16string& target, bool targetExists) {
-    const std::string from = NativePath(temp), to = NativePath(target);
-    if (targetExists) {
-        struct stat st;
-        if (::stat(to.c_str(), &st) != 0) return false;
-        if (::chmod(from.c_str(), st.st_mode & 07777) != 0) return false;
-        // Only a privileged user can give the file away; others keep it.
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-            if (::chown(from.c_str(), st.st_uid, st.st_gid) != 0 && errno != EPERM) return false;
-        }
-    } else if (::access(to.c_str(), F_OK) == 0) {
-        errno = EEXIST;
-        return false;  // created by someone else meanwhile: not ours to overwrite
+    if (folder_.Confined() && !oneName) {
+        errno = kErrorLinkInPath;
+        return false;
     }
-    if (::rename(from.c_str(), to.c_str()) != 0) return false;
-    // The rename itself is durable only once the folder is flushed.
-    const std::string::size_type cut = to.find_last_of('/');
-    const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : to.substr(0, cut);
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    int fd = -1;
+    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+        tempName_ = folder_.Name() + u".~" + fileio_platform::UniqueTag() + u".tmp";
+        fd = ::openat(folder, NativePath(tempName_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) break;
     }
+    if (fd < 0) {
+        tempName_.clear();
+        return false;
+    }
+    file_ = FileHandle(fd);
+    if (::fchmod(fd, st.st_mode & 07777) != 0) return false;
+    // Only a privileged user can give the file away; others keep it.
+    if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+        errno != EPERM)
+        return false;
     return true;
 }
 
-void RemoveFile(const std::u16string& path) { ::unlink(NativePath(path).c_str()); }
+bool ReplacementFile::SwapIn() {
+    const int folder = folder_.handle_;
+    const std::string temp = NativePath(tempName_), name = NativePath(folder_.Name());
+    struct stat st;
+    if (!targetExists_ && ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;  // created by someone else meanwhile: not ours to overwrite
+    }
+    if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) return false;
+    // The rename itself is durable only once the folder is flushed.
+    ::fsync(folder);
+    return true;
+}
+
+// POSIX removes by name only; the name is looked up in the held folder.
+void ReplacementFile::RemoveTemporary() { ::unlinkat(folder_.handle_, NativePath(tempName_).c_str(), 0); }
+
+namespace fileio_platform {
 
 std::u16string UniqueTag() {
     static std::mt19937_64 rng(std::random_device{}() ^ (static_cast<uint64_t>(::getpid()) << 32));

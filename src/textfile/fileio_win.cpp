@@ -1,89 +1,288 @@
 #include "textfile/fileio.h"
 
 #include <windows.h>
+#include <winternl.h>
 #include <aclapi.h>
 
+#include <cstddef>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 #include "textfile/fileio_platform.h"
 
 namespace {
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+intptr_t N(HANDLE h) { return reinterpret_cast<intptr_t>(h); }
 
-// The owner of a file, kept across its replacement.
-class FileOwner {
-public:
-    explicit FileOwner(const std::u16string& path) {
-        if (GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner_, nullptr, nullptr,
-                                  nullptr, &descriptor_) != ERROR_SUCCESS)
-            owner_ = nullptr;
+struct CloseOnExit {
+    HANDLE h;
+    ~CloseOnExit() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     }
-    ~FileOwner() { LocalFree(descriptor_); }
-    FileOwner(const FileOwner&) = delete;
-    FileOwner& operator=(const FileOwner&) = delete;
+};
 
-    // ReplaceFileW keeps the old file's permissions but hands it the owner
-    // of the new content: the account that runs. A file repaired for
-    // another user (a run as LocalSystem) must stay theirs. Setting an
-    // owner other than oneself takes the restore privilege, which such an
-    // account holds but need not have switched on.
-    void RestoreOn(const std::u16string& path) const {
-        if (!owner_) return;
+// A name inside a folder, opened through the folder's handle: a link put in
+// place of the folder, or of any folder above it, cannot redirect it. With
+// FILE_OPEN_REPARSE_POINT a link in place of the name itself is opened as
+// the link, not followed.
+HANDLE OpenRelative(HANDLE folder, const std::u16string& name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                    ULONG options, ULONG attributes = 0, PSECURITY_DESCRIPTOR security = nullptr) {
+    if (name.empty() || name.size() > 0x7FFF || name.find_first_of(u"\\/") != std::u16string::npos) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    UNICODE_STRING text;
+    text.Buffer = const_cast<PWSTR>(W(name));
+    text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES object;
+    InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, folder, security);
+    IO_STATUS_BLOCK io = {};
+    HANDLE h = nullptr;
+    const NTSTATUS status = NtCreateFile(&h, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
+                                         options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (status < 0) {
+        SetLastError(RtlNtStatusToDosError(status));
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+// Where the file system says the handle's file is, every link resolved.
+std::u16string FinalPath(HANDLE h) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), n);
+        buffer.resize(n + 1);
+    }
+}
+
+bool SamePath(const std::u16string& a, const std::u16string& b) {
+    return !a.empty() && CompareStringOrdinal(W(a), static_cast<int>(a.size()), W(b), static_cast<int>(b.size()), TRUE) ==
+                             CSTR_EQUAL;
+}
+
+std::u16string Below(const std::u16string& folder, const std::u16string& name) {
+    return !folder.empty() && folder.back() == u'\\' ? folder + name : folder + u'\\' + name;
+}
+
+// True when the handle's file is the name it was opened by in the folder,
+// and nothing else: not a link (which Wine follows even when asked not to,
+// so the final path must say it too), not a second name of a file that
+// lives elsewhere.
+bool IsPlainEntry(HANDLE h, const std::u16string& folderWhere, const std::u16string& name, bool file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    if (file && info.nNumberOfLinks != 1) return false;
+    return SamePath(FinalPath(h), Below(folderWhere, name));
+}
+
+// Turns a privilege on for one call and back to what it was right after:
+// a run as LocalSystem holds the restore privilege, which lets it set any
+// owner on any file, and must not hold it switched on for longer.
+class PrivilegeOn {
+public:
+    explicit PrivilegeOn(const wchar_t* name) {
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token_)) return;
+        TOKEN_PRIVILEGES wanted = {};
+        wanted.PrivilegeCount = 1;
+        wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        DWORD size = sizeof before_;
+        adjusted_ = LookupPrivilegeValueW(nullptr, name, &wanted.Privileges[0].Luid) &&
+                    AdjustTokenPrivileges(token_, FALSE, &wanted, sizeof before_, &before_, &size) &&
+                    GetLastError() == ERROR_SUCCESS;
+    }
+    ~PrivilegeOn() {
+        if (adjusted_) AdjustTokenPrivileges(token_, FALSE, &before_, 0, nullptr, nullptr);
+        if (token_) CloseHandle(token_);
+    }
+    PrivilegeOn(const PrivilegeOn&) = delete;
+    PrivilegeOn& operator=(const PrivilegeOn&) = delete;
+
+private:
+    HANDLE token_ = nullptr;
+    TOKEN_PRIVILEGES before_ = {};
+    bool adjusted_ = false;
+};
+
+// The owner and permissions of the file being replaced, read through its
+// handle.
+class FileSecurity {
+public:
+    // False, with the reason as the last error, when they cannot be read.
+    bool ReadFrom(HANDLE h) {
+        const DWORD r = GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                        &owner_, nullptr, &dacl_, nullptr, &descriptor_);
+        if (r != ERROR_SUCCESS) {
+            SetLastError(r);
+            return false;
+        }
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        if (!GetSecurityDescriptorControl(descriptor_, &control, &revision)) return false;
+        // The permissions as they are on the old file, given to the new one
+        // at its creation: a file created with permissions of its own
+        // inherits nothing from a folder whoever the file belongs to can
+        // change.
+        return InitializeSecurityDescriptor(&given_, SECURITY_DESCRIPTOR_REVISION) &&
+               SetSecurityDescriptorDacl(&given_, dacl_ != nullptr, dacl_, FALSE) &&
+               SetSecurityDescriptorControl(&given_, SE_DACL_PROTECTED, control & SE_DACL_PROTECTED);
+    }
+    ~FileSecurity() { LocalFree(descriptor_); }
+    FileSecurity() = default;
+    FileSecurity(const FileSecurity&) = delete;
+    FileSecurity& operator=(const FileSecurity&) = delete;
+
+    PSECURITY_DESCRIPTOR Given() { return descriptor_ ? &given_ : nullptr; }
+
+    // The old file's owner on the new one, which otherwise belongs to the
+    // account that runs. False, with the reason, when that fails.
+    bool GiveOwnerTo(HANDLE h) const {
+        if (!owner_) return true;
         PSID now = nullptr;
         PSECURITY_DESCRIPTOR current = nullptr;
-        const bool same = GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &now, nullptr,
-                                                nullptr, nullptr, &current) == ERROR_SUCCESS &&
-                          EqualSid(now, owner_);
+        DWORD r = GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &now, nullptr, nullptr, nullptr, &current);
+        const bool same = r == ERROR_SUCCESS && EqualSid(now, owner_);
         LocalFree(current);
-        if (same) return;
-        EnableRestorePrivilege();
-        SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner_,
-                              nullptr, nullptr, nullptr);
+        if (r == ERROR_SUCCESS && !same) {
+            const PrivilegeOn restore(SE_RESTORE_NAME);
+            r = SetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner_, nullptr, nullptr, nullptr);
+        }
+        SetLastError(r);
+        return r == ERROR_SUCCESS;
     }
 
 private:
-    static void EnableRestorePrivilege() {
-        HANDLE token = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-        TOKEN_PRIVILEGES tp = {};
-        tp.PrivilegeCount = 1;
-        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        if (LookupPrivilegeValueW(nullptr, SE_RESTORE_NAME, &tp.Privileges[0].Luid))
-            AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
-        CloseHandle(token);
-    }
-
     PSID owner_ = nullptr;
+    PACL dacl_ = nullptr;
     PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    SECURITY_DESCRIPTOR given_ = {};
 };
+
+constexpr ACCESS_MASK kFolderAccess = FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
+// Others may work in the folder, but not move or delete it while it is held.
+constexpr ULONG kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
 }  // namespace
 
+FolderHandle FolderHandle::OpenFor(const std::u16string& path, const std::u16string& noLinksBelow) {
+    FolderHandle folder;
+    folder.path_ = path;
+    folder.confined_ = !noLinksBelow.empty();
+    const size_t cut = path.find_last_of(u"\\/");
+    if (cut == std::u16string::npos) {
+        folder.error_ = ERROR_INVALID_NAME;
+        return folder;
+    }
+    folder.name_ = path.substr(cut + 1);
+    const std::u16string parent = path.substr(0, cut);
+    std::u16string start = folder.confined_ ? noLinksBelow : parent;
+    while (start.size() > 3 && (start.back() == u'\\' || start.back() == u'/')) start.pop_back();
+    if (folder.confined_ && (parent.size() < start.size() ||
+                             CompareStringOrdinal(W(parent), static_cast<int>(start.size()), W(start),
+                                                  static_cast<int>(start.size()), TRUE) != CSTR_EQUAL ||
+                             (parent.size() > start.size() && parent[start.size()] != u'\\'))) {
+        folder.error_ = ERROR_INVALID_NAME;
+        return folder;
+    }
+    HANDLE h = CreateFileW(W(start), kFolderAccess, kFolderShare, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | (folder.confined_ ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        folder.error_ = GetLastError();
+        return folder;
+    }
+    folder.where_ = FinalPath(h);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (folder.where_.empty() || !GetFileInformationByHandle(h, &info) ||
+        (folder.confined_ && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+        CloseHandle(h);
+        folder.error_ = kErrorLinkInPath;
+        return folder;
+    }
+    // Down from the confining folder one step at a time, each checked
+    // before the next is opened through it.
+    for (size_t from = start.size() + 1; from < parent.size() + 1;) {
+        size_t to = parent.find(u'\\', from);
+        if (to == std::u16string::npos) to = parent.size();
+        const std::u16string step = parent.substr(from, to - from);
+        from = to + 1;
+        if (step.empty()) continue;
+        const HANDLE next = OpenRelative(h, step, kFolderAccess, kFolderShare, FILE_OPEN,
+                                         FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT);
+        CloseHandle(h);
+        if (next == INVALID_HANDLE_VALUE) {
+            folder.error_ = GetLastError();
+            return folder;
+        }
+        h = next;
+        if (!IsPlainEntry(h, folder.where_, step, false)) {
+            CloseHandle(h);
+            folder.error_ = kErrorLinkInPath;
+            return folder;
+        }
+        folder.where_ = FinalPath(h);
+    }
+    folder.handle_ = N(h);
+    return folder;
+}
+
+void FolderHandle::Close() {
+    if (IsOpen()) CloseHandle(H(std::exchange(handle_, kInvalid)));
+}
+
+bool FolderHandle::StillInPlace() const { return IsOpen() && SamePath(FinalPath(H(handle_)), where_); }
+
+FileHandle FileHandle::OpenIn(const FolderHandle& folder) {
+    if (!folder.IsOpen()) {
+        SetLastError(folder.Error());
+        return FileHandle();
+    }
+    HANDLE h = OpenRelative(H(folder.handle_), folder.Name(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            FILE_OPEN, FILE_NON_DIRECTORY_FILE | (folder.Confined() ? FILE_OPEN_REPARSE_POINT : 0));
+    if (h != INVALID_HANDLE_VALUE && folder.Confined() && !IsPlainEntry(h, folder.where_, folder.Name(), true)) {
+        CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+        SetLastError(kErrorLinkInPath);
+    }
+    return FileHandle(N(h));
+}
+
 FileHandle FileHandle::Open(const std::u16string& path, Access access) {
-    HANDLE h = INVALID_HANDLE_VALUE;
     switch (access) {
-    case Access::ReadExisting:
-        h = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        break;
-    case Access::AppendAlways:
+    case Access::AppendAlways: {
+        const FolderHandle folder = FolderHandle::OpenFor(path);
+        if (!folder.IsOpen()) {
+            SetLastError(folder.Error());
+            return FileHandle();
+        }
         // FILE_APPEND_DATA alone makes every write land at the current end,
         // so nothing already in the file can be overwritten.
         // Several copies of the program may log at once: they share writing.
         // One that holds the file without sharing it usually lets go within
         // moments, so a refusal for sharing is retried a few times.
+        HANDLE h = INVALID_HANDLE_VALUE;
         for (int attempt = 0; attempt < 10; ++attempt) {
-            h = CreateFileW(W(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            h = OpenRelative(H(folder.handle_), folder.Name(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF,
+                             FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT);
             if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
             Sleep(10);
         }
-        break;
-    case Access::CreateNew:
-        h = CreateFileW(W(path), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        break;
+        // Whoever may write beside the program could point the log of a
+        // run as LocalSystem at any file through a link.
+        if (h != INVALID_HANDLE_VALUE && !IsPlainEntry(h, folder.where_, folder.Name(), true)) {
+            CloseHandle(h);
+            h = INVALID_HANDLE_VALUE;
+            SetLastError(kErrorLinkInPath);
+        }
+        return FileHandle(N(h));
     }
-    return FileHandle(reinterpret_cast<intptr_t>(h));
+    }
+    return FileHandle();
 }
 
 bool FileHandle::Size(uint64_t* size) const {
@@ -137,55 +336,87 @@ uint32_t LastFileError() { return GetLastError(); }
 // Large pages need a privilege users do not have.
 void AdviseWholeFileBuffer(void*, size_t) {}
 
-namespace fileio_platform {
-
-Target ProbeReplaceTarget(const std::u16string& path) {
-    const DWORD attributes = GetFileAttributesW(W(path));
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? Target::Missing : Target::Refused;
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return Target::Refused;
-    }
+bool ReplacementFile::CreateTemporary() {
+    const HANDLE folder = H(folder_.handle_);
     // The access the swap will need, asked for up front: a program that
-    // holds the file without sharing writes or deletion keeps it unchanged,
-    // and ReplaceFileW is not left to fail halfway (Wine's leaves a stray
-    // backup file behind when it does).
-    HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE | DELETE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return Target::Refused;
-    CloseHandle(h);
-    return Target::Replaceable;
-}
-
-bool SwapIn(std::u16string& temp, const std::u16string& target, bool targetExists) {
-    if (!targetExists) return MoveFileExW(W(temp), W(target), MOVEFILE_WRITE_THROUGH) != FALSE;
-    // ReplaceFileW carries the target's attributes, security settings and
-    // streams over to the new content; set the plain attributes as well in
-    // case the file system cannot.
-    const DWORD attributes = GetFileAttributesW(W(target));
-    const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & keep)) SetFileAttributesW(W(temp), attributes & keep);
-    const FileOwner owner(target);
-    if (ReplaceFileW(W(target), W(temp), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-        owner.RestoreOn(target);
-        return true;
-    }
-    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-        // The old content is gone already and the new sits under the
-        // temporary name: finish the move, and keep that file if it fails.
-        if (MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            owner.RestoreOn(target);
-            return true;
+    // holds the file without sharing writes or deletion keeps it unchanged.
+    const HANDLE old = OpenRelative(folder, folder_.Name(), GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                    FILE_NON_DIRECTORY_FILE | (folder_.Confined() ? FILE_OPEN_REPARSE_POINT : 0));
+    const CloseOnExit closeOld{old};
+    targetExists_ = old != INVALID_HANDLE_VALUE;
+    if (!targetExists_ && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    FileSecurity security;
+    DWORD attributes = 0;
+    if (targetExists_) {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(old, &info)) return false;
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
         }
-        temp.clear();
+        if (folder_.Confined() && !IsPlainEntry(old, folder_.where_, folder_.Name(), true)) {
+            SetLastError(kErrorLinkInPath);
+            return false;
+        }
+        if (!security.ReadFrom(old)) return false;
+        attributes = info.dwFileAttributes &
+                     (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     }
-    return false;
+    // Beside the target, so that the swap is a rename within one folder;
+    // created, never opened: a name planted beforehand makes it fail.
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 8 && h == INVALID_HANDLE_VALUE; ++attempt) {
+        tempName_ = folder_.Name() + u".~" + fileio_platform::UniqueTag() + u".tmp";
+        h = OpenRelative(folder, tempName_, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_OWNER, 0, FILE_CREATE,
+                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, attributes, security.Given());
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    if (h == INVALID_HANDLE_VALUE) {
+        tempName_.clear();
+        return false;
+    }
+    file_ = FileHandle(N(h));
+    return !targetExists_ || security.GiveOwnerTo(h);
 }
 
-void RemoveFile(const std::u16string& path) { DeleteFileW(W(path)); }
+bool ReplacementFile::SwapIn() {
+    // The temporary file's own handle renamed over the target, within the
+    // held folder: no path is looked up again. Through ntdll, where a rename
+    // relative to a folder handle works on every system the program runs on.
+    struct RenameInformation {
+        BOOLEAN ReplaceIfExists;
+        HANDLE RootDirectory;
+        ULONG FileNameLength;
+        WCHAR FileName[1];
+    };
+    using SetInformationFile = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+    constexpr ULONG kFileRenameInformation = 10;
+    const auto set = reinterpret_cast<SetInformationFile>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+    if (!set) return false;
+    const size_t nameBytes = folder_.Name().size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(offsetof(RenameInformation, FileName) + nameBytes + sizeof(wchar_t));
+    RenameInformation* rename = reinterpret_cast<RenameInformation*>(buffer.data());
+    rename->ReplaceIfExists = targetExists_ ? TRUE : FALSE;
+    rename->RootDirectory = H(folder_.handle_);
+    rename->FileNameLength = static_cast<ULONG>(nameBytes);
+    std::memcpy(rename->FileName, folder_.Name().c_str(), nameBytes);
+    IO_STATUS_BLOCK io = {};
+    const NTSTATUS status =
+        set(H(file_.handle_), &io, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+    if (status < 0) SetLastError(RtlNtStatusToDosError(status));
+    return status >= 0;
+}
+
+void ReplacementFile::RemoveTemporary() {
+    // Through its own handle, never by name: the name may lead elsewhere by now.
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    if (file_.IsOpen()) SetFileInformationByHandle(H(file_.handle_), FileDispositionInfo, &remove, sizeof remove);
+}
+
+namespace fileio_platform {
 
 std::u16string UniqueTag() {
     static ULONGLONG counter = 0;

@@ -24,8 +24,8 @@ bool LittleEndianHost() {
     return first == 1;
 }
 
-bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& out, uint32_t* error) {
-    FileHandle file = FileHandle::Open(path, FileHandle::Access::ReadExisting);
+bool ReadTextFileBytes(const FolderHandle& folder, TextFileBytes& out, uint32_t* error) {
+    FileHandle file = FileHandle::OpenIn(folder);
     uint64_t size = 0;
     if (!file.IsOpen() || !file.Size(&size)) {
         *error = LastFileError();
@@ -104,9 +104,9 @@ void EncodeUnits(std::u16string_view units, TextEncoding encoding, std::string& 
     }
 }
 
-bool ReplaceFileContent(const std::u16string& path, const std::vector<ByteSpan>& pieces, uint32_t* error) {
+bool ReplaceFileContent(const FolderHandle& folder, const std::vector<ByteSpan>& pieces, uint32_t* error) {
     try {
-        ReplacementFile file(path);
+        ReplacementFile file(folder);
         // Small pieces are gathered so that a file with many repairs is not
         // written a few bytes per call; large ones go straight out.
         constexpr size_t kGather = 1 << 16;

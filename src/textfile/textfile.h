@@ -27,9 +27,12 @@ struct TextFileBytes {
     const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(storage.get()); }
 };
 
-// False, with the platform's error code in *error, when the file cannot be
-// opened or read whole, is 2 GiB or more, or is UTF-32, which has no units.
-bool ReadTextFileBytes(const std::u16string& path, TextFileBytes& file, uint32_t* error);
+class FolderHandle;
+
+// The folder's file. False, with the platform's error code in *error, when
+// the file cannot be opened or read whole, is 2 GiB or more, or is UTF-32,
+// which has no units.
+bool ReadTextFileBytes(const FolderHandle& folder, TextFileBytes& file, uint32_t* error);
 
 // The units a search runs over. An 8-bit file has one per byte: ASCII as it
 // is, and every other byte as FF00 hex plus the byte, the second byte of a
@@ -47,11 +50,11 @@ void EncodeUnits(std::u16string_view units, TextEncoding encoding, std::string& 
 // True when this host stores a UTF-16LE file's units as they are in memory.
 bool LittleEndianHost();
 
-// Replaces the file's content with the pieces, one after another, through a
-// temporary file: never half-written. False, with the platform's error code
-// in *error, when that fails; the file is then as it was.
+// Replaces the folder's file's content with the pieces, one after another,
+// through a temporary file: never half-written. False, with the platform's
+// error code in *error, when that fails; the file is then as it was.
 struct ByteSpan {
     const uint8_t* data;
     size_t size;
 };
-bool ReplaceFileContent(const std::u16string& path, const std::vector<ByteSpan>& pieces, uint32_t* error);
+bool ReplaceFileContent(const FolderHandle& folder, const std::vector<ByteSpan>& pieces, uint32_t* error);

@@ -45,7 +45,7 @@ TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
         testfs::WriteBytes(file, c.bytes);
         TextFileBytes read;
         uint32_t error = 0;
-        ASSERT_TRUE(ReadTextFileBytes(path, read, &error));
+        ASSERT_TRUE(ReadTextFileBytes(FolderHandle::OpenFor(path), read, &error));
         EXPECT_EQ(read.encoding, c.encoding);
         EXPECT_EQ(read.markLength, c.mark);
         EXPECT_EQ(TextFileUnits(read), c.units);
@@ -56,7 +56,7 @@ TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
         else testfs::WriteBytes(file, refused);
         TextFileBytes read;
         uint32_t error = 0;
-        EXPECT_FALSE(ReadTextFileBytes(path, read, &error));
+        EXPECT_FALSE(ReadTextFileBytes(FolderHandle::OpenFor(path), read, &error));
         EXPECT_EQ(error == kErrorNoTranslation, !refused.empty());
     }
 }
