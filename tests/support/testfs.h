@@ -42,3 +42,39 @@ inline void WriteBytes(const fs::path& p, const std::string& bytes) {
 }
 
 }  // namespace testfs
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace testfs {
+
+// A symbolic link at `link` to `target`. Wine creates none of its own, but
+// runs Unix programs and shows a Unix link as the one Windows would have.
+inline bool MakeSymlink(const fs::path& target, const fs::path& link) {
+#ifdef _WIN32
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName) {
+        char* from = unixName(target.c_str());
+        char* to = unixName(link.c_str());
+        std::string line = std::string("/bin/ln -s \"") + (from ? from : "") + "\" \"" + (to ? to : "") + "\"";
+        HeapFree(GetProcessHeap(), 0, from), HeapFree(GetProcessHeap(), 0, to);
+        std::wstring cmd(line.begin(), line.end());
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(L"/bin/ln", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+        CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+        // A Unix process's handle does not tell when it ends: wait for the link.
+        for (int i = 0; i < 200 && GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+        return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+#endif
+    std::error_code ec;
+    fs::is_directory(target) ? fs::create_directory_symlink(target, link, ec) : fs::create_symlink(target, link, ec);
+    return !ec;
+}
+
+}  // namespace testfs

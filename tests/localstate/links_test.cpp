@@ -1,0 +1,119 @@
+// A run for another user goes through folders that user controls. From the
+// profile down, a link anywhere is refused, and nothing outside the profile
+// is read, written, created or removed; the user's own run follows links.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../support/testfs.h"
+#include "localstate/localstate.h"
+#include "textfile/fileio.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOld = "{\"browser\":{\"x\":1}}";
+const std::string kNew = "{\"browser\":{\"enabled_labs_experiments\":[\"block-insecure-private-network-requests@2\"],\"x\":1}}";
+
+// Every file below the folder, links not followed, with its bytes.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+        const fs::path relative = fs::relative(it->path(), folder);
+        if (it->is_symlink()) files[relative.string()] = "-> link";
+        else if (it->is_regular_file()) files[relative.string()] = testfs::ReadBytes(it->path());
+    }
+    return files;
+}
+
+struct Tree {
+    testfs::TempDir dir;
+    fs::path profile = dir / "profile", outside = dir / "outside";
+    fs::path chrome = profile / "AppData" / "Local" / "Google" / "Chrome";
+    fs::path userData = chrome / "User Data", file = userData / "Local State";
+    std::map<std::string, std::string> before;  // all of dir, as the run should leave it
+};
+Tree* g_tree = nullptr;
+
+TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowed) {
+    struct Row {
+        const char* name;
+        std::function<void(Tree&)> plant;
+        bool confined;
+        FixOutcome outcome;
+        CheckOutcome check;
+        void (*beforeSwap)();
+    } rows[] = {
+        {"User Data a link out of the profile", [](Tree& t) {
+             fs::remove_all(t.userData), fs::create_directories(t.outside / "User Data");
+             testfs::WriteBytes(t.outside / "User Data" / "Local State", kOld);
+             ASSERT_TRUE(testfs::MakeSymlink(t.outside / "User Data", t.userData));
+         }, true, FixOutcome::Unreadable, CheckOutcome::CannotRead, nullptr},
+        {"Local State a link to a file outside", [](Tree& t) {
+             fs::remove(t.file), testfs::WriteBytes(t.outside / "Local State", kOld);
+             ASSERT_TRUE(testfs::MakeSymlink(t.outside / "Local State", t.file));
+         }, true, FixOutcome::Unreadable, CheckOutcome::CannotRead, nullptr},
+        {"a folder above them a link", [](Tree& t) {
+             fs::rename(t.chrome.parent_path(), t.outside / "Google");
+             ASSERT_TRUE(testfs::MakeSymlink(t.outside / "Google", t.chrome.parent_path()));
+         }, true, FixOutcome::Unreadable, CheckOutcome::CannotRead, nullptr},
+        {"Local State a second name of a file outside", [](Tree& t) {
+             fs::create_hard_link(t.file, t.outside / "Local State");
+         }, true, FixOutcome::Unreadable, CheckOutcome::CannotRead, nullptr},
+        // Windows moves no folder held without sharing deletion; where a
+        // folder can be moved all the same, it is no longer the file's.
+        {"the folder moved and a decoy put in its place between the read and the swap", [](Tree&) {}, true,
+#ifdef _WIN32
+         FixOutcome::Saved,
+#else
+         FixOutcome::NotSaved,
+#endif
+         CheckOutcome::NeedsRepair, [] {
+             Tree& t = *g_tree;
+             std::error_code moved;
+             fs::rename(t.userData, t.outside / "User Data", moved);
+             if (moved) return;
+             fs::create_directories(t.userData);
+             testfs::WriteBytes(t.file, "decoy");
+             t.before = Snapshot(t.dir.path());
+             for (auto it = t.before.begin(); it != t.before.end();)  // the new content, still under its temporary name
+                 it = it->first.find(".~") != std::string::npos ? t.before.erase(it) : std::next(it);
+         }},
+        {"the user's own run through their own link", [](Tree& t) {
+             fs::remove_all(t.userData), fs::create_directories(t.outside / "User Data");
+             testfs::WriteBytes(t.outside / "User Data" / "Local State", kOld);
+             ASSERT_TRUE(testfs::MakeSymlink(t.outside / "User Data", t.userData));
+         }, false, FixOutcome::Saved, CheckOutcome::NeedsRepair, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Tree t;
+        g_tree = &t;
+        fs::create_directories(t.userData), fs::create_directories(t.outside);
+        testfs::WriteBytes(t.file, kOld);
+        row.plant(t);
+        t.before = Snapshot(t.dir.path());
+        const std::u16string path = testfs::U16(t.file), below = row.confined ? testfs::U16(t.profile) : u"";
+        EXPECT_EQ(CheckLocalState(path, below), row.check);
+        std::vector<std::u16string> log;
+        BeforeSwapForTesting(row.beforeSwap);
+        EXPECT_EQ(FixLocalState(path, [&](const std::u16string& line) { log.push_back(line); }, below), row.outcome);
+        BeforeSwapForTesting(nullptr);
+        const bool saved = row.outcome == FixOutcome::Saved;
+        EXPECT_EQ(std::count(log.begin(), log.end(), u"Link in path, not followed: " + path), saved ? 0 : 1)
+            << testing::PrintToString(log);
+        // Nothing new, nothing gone, nothing changed, no temporary file left;
+        // a repair changed the file where the path leads (seen through a
+        // link too where the link reads as a plain folder).
+        if (saved)
+            for (auto& [name, bytes] : t.before) bytes = bytes == kOld ? kNew : bytes;
+        EXPECT_EQ(Snapshot(t.dir.path()), t.before);
+    }
+}
+
+}  // namespace
