@@ -32,6 +32,17 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     ASSERT_TRUE(AppendLogEntry(path, t, u"a"));
     ASSERT_TRUE(AppendLogEntry(path, t, u"b\r\nc"));
     EXPECT_EQ(testfs::ReadBytes(file), "2026-01-02 03:04:05  a\r\n2026-01-02 03:04:05  b\r\nc");
+    // Whoever can write beside the program cannot point its log elsewhere,
+    // by a link or by a second name.
+    const testfs::fs::path elsewhere = dir / "elsewhere.txt", planted = dir / "planted.txt";
+    testfs::WriteBytes(elsewhere, "x");
+    for (bool hardLink : {true, false}) {
+        testfs::fs::remove(planted);
+        if (hardLink) testfs::fs::create_hard_link(elsewhere, planted);
+        else ASSERT_TRUE(testfs::MakeSymlink(elsewhere, planted));
+        EXPECT_FALSE(AppendLogEntry(testfs::U16(planted), t, u"lost")) << hardLink;
+        EXPECT_EQ(testfs::ReadBytes(elsewhere), "x");
+    }
 #ifdef _WIN32
     // Another program holds the file, sharing writes or not, and lets go
     // after a moment or only well after the entry was given up.
