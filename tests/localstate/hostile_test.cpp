@@ -13,6 +13,12 @@
 #include "localstate/localstate.h"
 #include "textfile/fileio.h"
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -115,5 +121,34 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowed) {
         EXPECT_EQ(Snapshot(t.dir.path()), t.before);
     }
 }
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// A file made to grow past the memory there is costs that file's repair
+// only: it is left as it was, the line says why, and the next file is
+// repaired. Run in a child process under a memory limit.
+TEST(FixLocalState, AFileThatExhaustsMemoryCostsOnlyItsOwnRepair) {
+    testfs::TempDir dir;
+    const fs::path huge = dir / "huge", next = dir / "next";
+    std::string bytes;
+    for (size_t i = 0; i < (size_t(48) << 20) / 12; ++i) bytes += "\"browser\":{";
+    testfs::WriteBytes(huge, bytes);
+    testfs::WriteBytes(next, kOld);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{size_t(320) << 20, size_t(320) << 20};
+        setrlimit(RLIMIT_AS, &limit);
+        std::vector<std::u16string> log;
+        const auto keep = [&](const std::u16string& line) { log.push_back(line); };
+        const bool contained = FixLocalState(testfs::U16(huge), keep) == FixOutcome::NotSaved &&
+                               log.back() == u"Loal Stage: not saved (error 12)";
+        _exit(contained && FixLocalState(testfs::U16(next), keep) == FixOutcome::Saved ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(testfs::ReadBytes(huge), bytes);
+    EXPECT_EQ(testfs::ReadBytes(next), kNew);
+}
+#endif
 
 }  // namespace
