@@ -13,11 +13,14 @@
 #include <vector>
 
 #include "../support/testfs.h"
+#include "../support/testwin.h"
 #include "dialog/lang.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testwin::kBrowserClass;
+using testwin::Process;
 
 // A build output named by an environment variable holding its Unix path;
 // Wine maps / to drive Z:.
@@ -25,32 +28,6 @@ fs::path FromEnvironment(const char* variable) {
     const char* unixPath = std::getenv(variable);
     return unixPath ? fs::path(std::string("Z:") + unixPath).make_preferred() : fs::path();
 }
-
-// A program started for the test, ended with it at the latest.
-struct Process {
-    PROCESS_INFORMATION pi = {};
-    // With `output`, the process writes its standard output there.
-    Process(const fs::path& exe, const std::wstring& args, HANDLE output = nullptr) {
-        std::wstring cmd = L"\"" + exe.wstring() + L"\" " + args;
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        if (output) {
-            si.dwFlags = STARTF_USESTDHANDLES;
-            si.hStdOutput = si.hStdError = output;
-        }
-        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, output != nullptr, 0, nullptr, exe.parent_path().c_str(),
-                       &si, &pi);
-    }
-    ~Process() { TerminateProcess(pi.hProcess, 1), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
-    Process(const Process&) = delete;
-    DWORD Id() const { return pi.dwProcessId; }
-    // The exit code, or STILL_ACTIVE when it did not end in time.
-    DWORD WaitForExit(DWORD ms) const {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-        return code;
-    }
-};
 
 std::wstring WindowText(HWND hwnd) {
     wchar_t buf[1024] = {};
@@ -142,6 +119,20 @@ const std::string kEdgeAfter =
     Utf16LeWithMark("{\"browser\":{\"enabled_labs_experiments\":[\"block-insecure-private-network-requests@2\"],"
                     "\"x\":\"\"}}");
 
+// The lines of a log or of a standard output: CR LF between them, and at
+// most one after the last.
+template <class Char>
+std::vector<std::basic_string<Char>> SplitLines(const std::basic_string<Char>& text) {
+    std::vector<std::basic_string<Char>> lines;
+    for (size_t start = 0, end; start < text.size(); start = end + 2) {
+        end = std::min(text.find(std::basic_string<Char>{Char('\r'), Char('\n')}, start), text.size());
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+std::string Utf8(const fs::path& p) { return p.u8string(); }
+
 // The log's messages, without their time stamps, in the ANSI code page.
 std::vector<std::wstring> LogMessages(const fs::path& folder) {
     std::vector<std::wstring> lines;
@@ -151,10 +142,7 @@ std::vector<std::wstring> LogMessages(const fs::path& folder) {
         std::wstring text(bytes.size(), L'\0');
         text.resize(static_cast<size_t>(
             MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], text.size())));
-        for (size_t start = 0, end = 0; end != std::wstring::npos; start = end + 2) {
-            end = text.find(L"\r\n", start);
-            lines.push_back(text.substr(start, end - start).substr(std::min<size_t>(21, end - start)));
-        }
+        for (const std::wstring& line : SplitLines(text)) lines.push_back(line.substr(std::min<size_t>(21, line.size())));
         fs::remove(e.path());
     }
     return lines;
@@ -244,18 +232,18 @@ protected:
     fs::path exe = dir.path() / "DivezavuDizuzuDud.exe";
     std::wstring appData, done, fail;
     fs::path chrome, edge, chromeBeta, edgeDev;
-    const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, L"DzdE2ELogOff");
+    const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, testwin::kLogOffEvent);
 };
 
 TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     testfs::WriteBytes(chrome, kChromeBefore);
     testfs::WriteBytes(edge, kEdgeBefore);
     Process other(dir.path() / "code.exe", L"");
-    const HWND otherWindow = WaitForWindow(other.Id(), L"Chrome_WidgetWin_1");
+    const HWND otherWindow = WaitForWindow(other.Id(), kBrowserClass);
     // The browser holds both files' contents and writes them back when it
     // exits, as the real one does.
     Process browser(dir.path() / "Chrome.exe", L"--slow=3000" + Holding({chrome, edge}));
-    ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
+    ASSERT_TRUE(WaitForWindow(browser.Id(), kBrowserClass));
     Process app(exe, L"vezoverove://log=yes/");
     const HWND dialog = WaitForWindow(app.Id());
     ASSERT_TRUE(dialog && otherWindow);
@@ -478,7 +466,7 @@ TEST_F(FixRun, ClosingTheDialogDuringARunEndsTheProcessAfterIt) {
     testfs::WriteBytes(chrome, kChromeBefore);
     // The browser's exit after its windows have closed keeps the run waiting.
     Process browser(dir.path() / "Chrome.exe", L"\"" + chrome.wstring() + L"\"");
-    ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
+    ASSERT_TRUE(WaitForWindow(browser.Id(), kBrowserClass));
     Process app(exe, L"");
     const HWND dialog = WaitForWindow(app.Id());
     PressKey(dialog, VK_RETURN);
@@ -486,23 +474,6 @@ TEST_F(FixRun, ClosingTheDialogDuringARunEndsTheProcessAfterIt) {
     PostMessageW(GetWindow(GetWindow(dialog, GW_CHILD), GW_HWNDLAST), BM_CLICK, 0, 0);  // cmdCancel
     EXPECT_EQ(app.WaitForExit(30000), 0u);
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);  // the run finished its work, whole
-}
-
-// Fleet tools start the program with nobody at the screen and read only the
-// exit code: no window may appear, and a check touches nothing.
-// Lines a script reads from standard output, without the last line end.
-std::vector<std::string> Lines(const std::string& output) {
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start < output.size(); start = end + 2) {
-        end = output.find("\r\n", start);
-        if (end == std::string::npos) end = output.size();
-        lines.push_back(output.substr(start, end - start));
-    }
-    return lines;
-}
-
-std::string Utf8(const fs::path& p) {
-    return p.u8string();
 }
 
 // Fleet tools start the program with nobody at the screen and read its exit
@@ -516,7 +487,7 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
     EXPECT_EQ(fs::last_write_time(edge), stamp);
     // Every line, with or without log=yes, and the result last.
-    const std::vector<std::string> lines = Lines(out);
+    const std::vector<std::string> lines = SplitLines(out);
     ASSERT_EQ(lines.size(), 6u) << out;
     EXPECT_EQ(lines[0], "Command: silent=yes&check=yes");
     EXPECT_EQ(lines[1].rfind("Computer: ", 0), 0u) << lines[1];
@@ -618,7 +589,7 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
 
     std::string out;
     EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&allusers=yes/", &out), 10u);
-    std::vector<std::string> lines = Lines(out);
+    std::vector<std::string> lines = SplitLines(out);
     const auto has = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line); };
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[1].substr(lines[1].size() - 27), "; mode: check, all profiles") << lines[1];
@@ -636,11 +607,11 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
     // their browser stays as it is.
     std::vector<std::unique_ptr<Process>> browsers;
     browsers.push_back(std::make_unique<Process>(dir.path() / "Chrome.exe", L""));
-    const HWND window = WaitForWindow(browsers[0]->Id(), L"Chrome_WidgetWin_1");
+    const HWND window = WaitForWindow(browsers[0]->Id(), kBrowserClass);
     ASSERT_TRUE(window);
     out.clear();
     EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 1u);
-    lines = Lines(out);
+    lines = SplitLines(out);
     EXPECT_EQ(has("Profile busy, browser running: " + own), 1) << out;
     EXPECT_EQ(lines.back(), "Result: 1");
     EXPECT_TRUE(IsWindowVisible(window)) << "a window was closed";
@@ -652,7 +623,7 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
     LogOff(browsers);
     out.clear();
     EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 0u);
-    EXPECT_EQ(Lines(out).back(), "Result: 0");
+    EXPECT_EQ(SplitLines(out).back(), "Result: 0");
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
     EXPECT_EQ(testfs::ReadBytes(serviceFile), kChromeBefore);
 }

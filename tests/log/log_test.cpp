@@ -6,7 +6,7 @@
 #include "textfile/fileio.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "../support/testwin.h"
 #endif
 
 namespace {
@@ -42,19 +42,11 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     for (const Hold& hold : holds) {
         SCOPED_TRACE(&hold - holds);
         testfs::WriteBytes(file, "x");
-        struct Holder {
-            HANDLE file;
-            DWORD ms;
-        } holder{CreateFileW(file.c_str(), GENERIC_READ, hold.share, nullptr, OPEN_EXISTING, 0, nullptr), hold.ms};
-        ASSERT_NE(holder.file, INVALID_HANDLE_VALUE);
-        HANDLE thread = CreateThread(nullptr, 0, [](void* p) -> DWORD {
-            const Holder* h = static_cast<const Holder*>(p);
-            Sleep(h->ms);
-            return CloseHandle(h->file);
-        }, &holder, 0, nullptr);
-        EXPECT_EQ(AppendLogEntry(path, t, u"y"), hold.lands);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+        {
+            const testwin::HeldFile held(file, hold.share, hold.ms);
+            ASSERT_TRUE(held.Held());
+            EXPECT_EQ(AppendLogEntry(path, t, u"y"), hold.lands);
+        }
         EXPECT_EQ(testfs::ReadBytes(file), hold.lands ? "x\r\n2026-01-02 03:04:05  y" : "x");
     }
 #endif
