@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -519,19 +520,43 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     fs::remove_all(fallback);
 }
 
-// As LocalSystem (here: allusers=yes) every person's profile is covered.
-// A profile whose user has a browser running is left for the next run.
+// As LocalSystem (here: allusers=yes) every person's profile is covered,
+// over three runs: a check, a repair while the user at this desktop has a
+// browser running, and the next repair once it has gone. Each row is a
+// profile and what each run makes of it.
 TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) {
-    struct Profile {
-        const wchar_t* sid;
-        const wchar_t* folder;
+    enum { kCheck, kBusy, kNext, kRuns };
+    const std::pair<const wchar_t*, std::string> runs[kRuns] = {
+        {L"vezoverove://check=yes&allusers=yes/", "; mode: check, all profiles"},
+        {L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles"},
+        {L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles"},
     };
-    const Profile added[] = {
-        {L"S-1-5-21-11-22-33-1001", L"ann"},
-        {L"S-1-5-21-11-22-33-1002", L"bob"},
-        {L"S-1-12-1-111-222-333-444", L"entra"},
-        {L"S-1-5-19", L"LocalService"},          // a service's profile
-        {L"S-1-5-21-11-22-33-1003", L"missing"},  // its folder is gone
+    struct Run {
+        std::string bytes;  // the file's, after the run
+        // A line the run writes once, "{profile}" and "{file}" standing for
+        // the paths; empty: the run writes nothing of the profile's folder.
+        std::string line;
+        DWORD exitCode;  // what this profile alone makes the run answer
+    };
+    struct Profile {
+        const wchar_t* sid;     // none: the user at this desktop, listed already
+        const wchar_t* folder;  // below users/
+        // Prepares the profile's Chrome file; none: writes `before` there.
+        std::function<void(const fs::path& file)> setup;
+        std::string before;
+        Run runs[kRuns];
+    };
+    const std::string found = "\xe6\x96\x87\xe4\xbb\xb6\xe5\xad\x98\xe5\x9c\xa8\xef\xbc\x9a{file}";  // 文件存在：
+    const Run checked{kChromeBefore, "Check: {file}: needs repair", 10}, repaired{kChromeAfter, found, 0},
+        service{kChromeBefore, "", 0}, gone{"", "Profile skipped, folder cannot be read: {profile}", 0};
+    const Profile profiles[] = {
+        {L"S-1-5-21-11-22-33-1001", L"ann", nullptr, kChromeBefore, {checked, repaired, repaired}},
+        {L"S-1-5-21-11-22-33-1002", L"bob", nullptr, kChromeBefore, {checked, repaired, repaired}},
+        {L"S-1-12-1-111-222-333-444", L"entra", nullptr, kChromeBefore, {checked, repaired, repaired}},
+        {L"S-1-5-19", L"LocalService", nullptr, kChromeBefore, {service, service, service}},
+        {L"S-1-5-21-11-22-33-1003", L"missing", [](const fs::path&) {}, "", {gone, gone, gone}},
+        {nullptr, nullptr, nullptr, kChromeBefore,
+         {checked, {kChromeBefore, "Profile busy, browser running: {profile}", 1}, repaired}},
     };
     const wchar_t kList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
     struct Cleanup {
@@ -540,9 +565,13 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
             for (const std::wstring& k : keys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, k.c_str());
         }
     } cleanup;
-    std::vector<fs::path> files;
-    for (const Profile& p : added) {
-        const fs::path folder = dir.path() / L"users" / p.folder;
+    std::vector<std::pair<fs::path, fs::path>> paths;  // each profile's folder and Chrome file
+    for (const Profile& p : profiles) {
+        const fs::path folder = p.folder ? dir.path() / L"users" / p.folder : fs::path(appData).parent_path().parent_path();
+        paths.emplace_back(folder, p.folder ? folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State" : chrome);
+        if (p.setup) p.setup(paths.back().second);
+        else fs::create_directories(paths.back().second.parent_path()), testfs::WriteBytes(paths.back().second, p.before);
+        if (!p.sid) continue;
         const std::wstring value = folder.wstring();
         cleanup.keys.push_back(kList + std::wstring(p.sid));
         HKEY key = nullptr;
@@ -552,55 +581,43 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
-        if (std::wstring(p.folder) == L"missing") continue;
-        files.push_back(folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State");
-        fs::create_directories(files.back().parent_path());
-        testfs::WriteBytes(files.back(), kChromeBefore);
     }
-    const fs::path serviceFile = files[3];
-    files.erase(files.begin() + 3);
-    testfs::WriteBytes(chrome, kChromeBefore);  // the user at this desktop has a profile too
-    const std::string own = Utf8(fs::path(appData).parent_path().parent_path());
-
-    std::string out;
-    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&allusers=yes/", &out), 10u);
-    std::vector<std::string> lines = SplitLines(out);
-    const auto has = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line); };
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[1].substr(lines[1].size() - 27), "; mode: check, all profiles") << lines[1];
-    EXPECT_EQ(lines.back(), "Result: 10");
-    EXPECT_EQ(has("Profile skipped, folder cannot be read: " + Utf8(dir.path() / L"users" / L"missing")), 1) << out;
-    EXPECT_EQ(has("Profile: " + own), 1) << out;
-    EXPECT_EQ(has("Check: " + Utf8(chrome) + ": needs repair"), 1) << out;
-    for (const fs::path& f : files) {
-        EXPECT_EQ(has("Check: " + Utf8(f) + ": needs repair"), 1) << out;
-        EXPECT_EQ(testfs::ReadBytes(f), kChromeBefore);
-    }
-    EXPECT_EQ(out.find("LocalService"), std::string::npos) << out;
-
-    // The user at this desktop runs a browser: their profile is busy, and
-    // their browser stays as it is.
     std::vector<std::unique_ptr<Process>> browsers;
-    browsers.push_back(std::make_unique<Process>(dir.path() / "Chrome.exe", L""));
-    const HWND window = WaitForWindow(browsers[0]->Id(), kBrowserClass);
-    ASSERT_TRUE(window);
-    out.clear();
-    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 1u);
-    lines = SplitLines(out);
-    EXPECT_EQ(has("Profile busy, browser running: " + own), 1) << out;
-    EXPECT_EQ(lines.back(), "Result: 1");
-    EXPECT_TRUE(IsWindowVisible(window)) << "a window was closed";
-    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
-    for (const fs::path& f : files) EXPECT_EQ(testfs::ReadBytes(f), kChromeAfter) << f;
-    EXPECT_EQ(testfs::ReadBytes(serviceFile), kChromeBefore);
-
-    // At the next run, with the browser gone, theirs is repaired too.
-    LogOff(browsers);
-    out.clear();
-    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 0u);
-    EXPECT_EQ(SplitLines(out).back(), "Result: 0");
-    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
-    EXPECT_EQ(testfs::ReadBytes(serviceFile), kChromeBefore);
+    HWND window = nullptr;
+    for (int run = 0; run < kRuns; ++run) {
+        SCOPED_TRACE(run);
+        if (run == kBusy) {
+            browsers.push_back(std::make_unique<Process>(dir.path() / "Chrome.exe", L""));
+            ASSERT_TRUE(window = WaitForWindow(browsers[0]->Id(), kBrowserClass));
+        }
+        // A file that cannot be read makes any answer 1; else the highest.
+        DWORD code = 0;
+        for (const Profile& p : profiles)
+            code = code == 1 || p.runs[run].exitCode == 1 ? 1 : std::max(code, p.runs[run].exitCode);
+        std::string out;
+        EXPECT_EQ(RunUnattended(runs[run].first, &out), code);
+        const std::vector<std::string> lines = SplitLines(out);
+        ASSERT_GT(lines.size(), 2u) << out;
+        EXPECT_EQ(lines[1].substr(std::min(lines[1].find("; mode: "), lines[1].size())), runs[run].second);
+        EXPECT_EQ(lines.back(), "Result: " + std::to_string(code));
+        for (size_t i = 0; i < paths.size(); ++i) {
+            const auto& [folder, file] = paths[i];
+            const Run& want = profiles[i].runs[run];
+            SCOPED_TRACE(folder);
+            EXPECT_EQ(testfs::ReadBytes(file), want.bytes);
+            std::string line = want.line;
+            for (const auto& [key, path] : {std::make_pair(std::string("{profile}"), folder), {"{file}", file}})
+                if (const size_t at = line.find(key); at != line.npos) line.replace(at, key.size(), Utf8(path));
+            EXPECT_TRUE(line.empty() ? out.find(Utf8(folder)) == std::string::npos
+                                     : std::count(lines.begin(), lines.end(), line) == 1)
+                << line << "\n" << out;
+        }
+        // The busy profile's browser stays as it is, and ends before the next run.
+        if (run == kBusy) {
+            EXPECT_TRUE(IsWindowVisible(window)) << "a window was closed";
+            LogOff(browsers);
+        }
+    }
 }
 
 }  // namespace
