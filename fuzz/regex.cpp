@@ -3,7 +3,6 @@
 // use must give exactly PCRE2's matches, groups included, over 16-bit units
 // and over bytes, and the replace-all those matches make.
 #include <algorithm>
-#include <memory>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "regex/regex.h"
 #include "regex/regexp.h"
+#include "../tests/support/edittext.h"
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
@@ -75,11 +75,7 @@ std::vector<Unit> UnitsOf(const std::u16string& text) {
 template <class Unit>
 std::vector<Unit> InPlace(const std::u16string& text, size_t offset, size_t capacity, const std::u16string& pattern,
                           const std::u16string& replacement, bool expectNone) {
-    const size_t units = offset + capacity;
-    std::unique_ptr<char16_t[]> storage(new char16_t[(units * sizeof(Unit) + 1) / 2]);
-    Unit* at = reinterpret_cast<Unit*>(storage.get()) + offset;
-    for (size_t i = 0; i < text.size(); ++i) at[i] = static_cast<Unit>(text[i]);
-    regex::EditText<Unit> edited(std::move(storage), units, offset, text.size());
+    regex::EditText<Unit> edited = EditOf<Unit>(text, offset + capacity, offset);
     if (!RegexTest(pattern, edited) != expectNone) std::abort();
     RegexReplace(edited, pattern, replacement);
     return {edited.Data(), edited.Data() + edited.Size()};

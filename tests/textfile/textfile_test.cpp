@@ -30,6 +30,8 @@ TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
         {"\xEF\xBB" "A", encAnsi, 0, u"\xFFEF\xFFBB" "A"},        // a mark cut short
         {"a\xA9", encAnsi, 0, u"a\xFFA9"},                      // a continuation byte without a lead byte
         {"\x81\x7D", encAnsi, 0, u"\xFF81\xFF7D"},  // code page 936: one character, its second byte no brace
+        {"\xC4\x7D\x81\x40", encAnsi, 0, u"\xFFC4\xFF7D\xFF81\xFF40"},  // UTF-8 if the brace were a continuation
+        {"\xE4\xB8\xAD\x7D", encUtf8, 0, u"\xFFE4\xFFB8\xFFAD}"},
         {B("\xFF\xFE\x41\x00\x42\x00", 6), encUtf16LE, 2, u"AB"},
         {"\xFF\xFE\x41", encUtf16LE, 2, u""},  // an odd last byte is no unit
         {B("\xFE\xFF\x00\x41\x00\x42", 6), encUtf16BE, 2, u"AB"},
@@ -40,15 +42,21 @@ TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
     testfs::TempDir dir;
     const auto file = dir / "Local State";
     const std::u16string path = testfs::U16(file);
+    // An unmarked file's bytes also stand at every offset of the blocks and
+    // words the UTF-8 check skips ASCII by, and before a tail after them.
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        testfs::WriteBytes(file, c.bytes);
-        TextFileBytes read;
-        uint32_t error = 0;
-        ASSERT_TRUE(ReadTextFileBytes(FolderHandle::OpenFor(path), read, &error));
-        EXPECT_EQ(read.encoding, c.encoding);
-        EXPECT_EQ(read.markLength, c.mark);
-        EXPECT_EQ(TextFileUnits(read), c.units);
+        for (size_t offset = 0; offset < (c.mark == 0 && !c.bytes.empty() ? 64 : 1); ++offset) {
+            for (size_t tail : {0, c.mark == 0 && !c.bytes.empty() ? 40 : 0}) {
+                SCOPED_TRACE(testing::Message() << testing::PrintToString(c.bytes) << " at " << offset << ", tail " << tail);
+                testfs::WriteBytes(file, B(offset, ' ') + c.bytes + B(tail, ' '));
+                TextFileBytes read;
+                uint32_t error = 0;
+                ASSERT_TRUE(ReadTextFileBytes(FolderHandle::OpenFor(path), read, &error));
+                EXPECT_EQ(read.encoding, c.encoding);
+                EXPECT_EQ(read.markLength, c.mark);
+                EXPECT_EQ(TextFileUnits(read), std::u16string(offset, u' ') + c.units + std::u16string(tail, u' '));
+            }
+        }
     }
     // UTF-32 has no units, and a missing file no bytes.
     for (const B& refused : {B("\xFF\xFE\0\0{\0\0\0", 8), B("\0\0\xFE\xFF", 4), B()}) {

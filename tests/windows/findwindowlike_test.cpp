@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/testwin.h"
+
 namespace {
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -12,12 +14,7 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HWND Make(const wchar_t* cls, const wchar_t* title, HWND parent, int id, DWORD style) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = CountingProc;
-    wc.lpszClassName = cls;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, cls, title, style, 0, 0, 10, 10, parent, reinterpret_cast<HMENU>(INT_PTR{id}),
-                           nullptr, nullptr);
+    return testwin::MakeWindow(cls, CountingProc, style, parent, title, id);
 }
 
 TEST(FindWindowLike, ByTitleClassAndIdentifierChildrenFirst) {
