@@ -548,13 +548,23 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
     };
     const std::string found = "\xe6\x96\x87\xe4\xbb\xb6\xe5\xad\x98\xe5\x9c\xa8\xef\xbc\x9a{file}";  // 文件存在：
     const Run checked{kChromeBefore, "Check: {file}: needs repair", 10}, repaired{kChromeAfter, found, 0},
-        service{kChromeBefore, "", 0}, gone{"", "Profile skipped, folder cannot be read: {profile}", 0};
+        service{kChromeBefore, "", 0}, gone{"", "Profile skipped, folder cannot be read: {profile}", 0},
+        refused{kChromeBefore, "Check: {file}: cannot read", 1}, linked{kChromeBefore, "Link in path, not followed: {file}", 1};
+    // That user's User Data a link out of the profile: what lies there is
+    // neither read nor written (the file is read through the link here).
+    const auto linkOut = [this](const fs::path& file) {
+        const fs::path outside = dir.path() / L"outside" / L"User Data";
+        fs::create_directories(outside), fs::create_directories(file.parent_path().parent_path());
+        testfs::WriteBytes(outside / L"Local State", kChromeBefore);
+        ASSERT_TRUE(testfs::MakeSymlink(outside, file.parent_path()));
+    };
     const Profile profiles[] = {
         {L"S-1-5-21-11-22-33-1001", L"ann", nullptr, kChromeBefore, {checked, repaired, repaired}},
         {L"S-1-5-21-11-22-33-1002", L"bob", nullptr, kChromeBefore, {checked, repaired, repaired}},
         {L"S-1-12-1-111-222-333-444", L"entra", nullptr, kChromeBefore, {checked, repaired, repaired}},
         {L"S-1-5-19", L"LocalService", nullptr, kChromeBefore, {service, service, service}},
         {L"S-1-5-21-11-22-33-1003", L"missing", [](const fs::path&) {}, "", {gone, gone, gone}},
+        {L"S-1-5-21-11-22-33-1004", L"eve", linkOut, kChromeBefore, {refused, linked, linked}},
         {nullptr, nullptr, nullptr, kChromeBefore,
          {checked, {kChromeBefore, "Profile busy, browser running: {profile}", 1}, repaired}},
     };
