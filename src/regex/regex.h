@@ -31,6 +31,8 @@
 #include <string_view>
 #include <vector>
 
+#include "memory/largepages.h"
+
 namespace regex {
 
 // Units a pattern can match: an ASCII bitmap; units from 0x80 up are all in
@@ -237,9 +239,6 @@ private:
     std::vector<Seen> seen_;
 };
 
-// Advice that a buffer of `size` bytes is about to be written whole.
-void AdviseLargePages(void* data, size_t size);
-
 // A text edited in place by replacements, in a buffer of its own that grows
 // only when a replacement needs the room. It may start at `offset` units
 // into its buffer, so that a file's buffer can be taken over with its mark
@@ -270,7 +269,11 @@ public:
     void Rebuild(size_t size, Fill fill) {
         const size_t capacity = offset_ + size + size / 64 + 4096;
         std::unique_ptr<char16_t[]> bigger(new char16_t[(capacity * sizeof(Unit) + 1) / 2]);
-        AdviseLargePages(bigger.get(), capacity * sizeof(Unit));
+        // Large pages once it is megabytes long, since its fresh small pages
+        // cost more than the writing (the file reader's buffer takes the same
+        // advice); a smaller one would pay more for the compaction that finds
+        // them than it saves.
+        if (capacity * sizeof(Unit) >= (size_t{4} << 20)) memory::AdviseLargePages(bigger.get(), capacity * sizeof(Unit));
         std::memcpy(bigger.get(), storage_.get(), offset_ * sizeof(Unit));
         fill(reinterpret_cast<Unit*>(bigger.get()) + offset_);
         storage_ = std::move(bigger);

@@ -1,28 +1,8 @@
 #include <algorithm>
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 #include "regex/regex.h"
 
 namespace regex {
-
-// A buffer about to be written whole: on Linux, large pages once it is
-// megabytes long, since its fresh small pages cost more than the writing
-// (the file reader's buffer takes the same advice). A smaller one would
-// pay more for the compaction that finds the large pages than it saves.
-void AdviseLargePages(void* data, size_t size) {
-#ifdef MADV_HUGEPAGE
-    if (size < (size_t{4} << 20)) return;
-    const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
-    const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-    (void)data, (void)size;
-#endif
-}
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "textfile/fileio.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <random>
 #include <utility>
 
+#include "memory/largepages.h"
 #include "textfile/codepage.h"
 #include "textfile/fileio_platform.h"
 
@@ -176,16 +176,7 @@ void FileHandle::Close() {
 
 uint32_t LastFileError() { return static_cast<uint32_t>(errno); }
 
-void AdviseWholeFileBuffer(void* data, size_t size) {
-#ifdef MADV_HUGEPAGE
-    const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
-    const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-    (void)data, (void)size;
-#endif
-}
+void AdviseWholeFileBuffer(void* data, size_t size) { memory::AdviseLargePages(data, size); }
 
 bool ReplacementFile::CreateTemporary() {
     const int folder = folder_.handle_;

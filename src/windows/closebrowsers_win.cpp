@@ -220,8 +220,9 @@ BrowserCloseReport CloseBrowsers() {
     wait.LookAtWindows(GetTickCount64());
 
     std::vector<HWND> list;
-    const std::u16string browserClass = std::u16string(u"Chrom") + u"e_Widget" + u"Win_1";
-    const int32_t count = FindWindowLike(list, nullptr, u"*", browserClass, std::nullopt, false);
+    // The class both browsers give their windows; another program on the
+    // same engine has it too, which is why the image is looked at below.
+    const int32_t count = FindWindowLike(list, nullptr, u"*", u"Chrome_WidgetWin_1", std::nullopt, false);
     std::vector<HWND> asked;
     std::vector<DWORD> others;
     for (int32_t i = 1; i <= count; ++i) {

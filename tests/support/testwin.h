@@ -66,28 +66,23 @@ inline HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD style, HWND paren
     return w;
 }
 
-// A file another program holds open with the given sharing, let go at
-// `ms` (INFINITE: when this ends).
+// A file another program holds open with the given sharing, let go after
+// `ms`, or at the end of its scope.
 class HeldFile {
 public:
     HeldFile(const std::filesystem::path& file, DWORD share, DWORD ms = INFINITE)
         : file_(CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)), ms_(ms) {
-        if (ms != INFINITE) thread_ = CreateThread(nullptr, 0, LetGo, this, 0, nullptr);
+        if (ms != INFINITE) thread_ = CreateThread(nullptr, 0, [](void* self) -> DWORD {
+            Sleep(static_cast<HeldFile*>(self)->ms_);
+            return CloseHandle(static_cast<HeldFile*>(self)->file_);
+        }, this, 0, nullptr);
     }
-    ~HeldFile() {
-        if (thread_) WaitForSingleObject(thread_, INFINITE), CloseHandle(thread_);
-        else CloseHandle(file_);
-    }
+    ~HeldFile() { thread_ ? (WaitForSingleObject(thread_, INFINITE), CloseHandle(thread_)) : CloseHandle(file_); }
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
     bool Held() const { return file_ != INVALID_HANDLE_VALUE; }
 
 private:
-    static DWORD WINAPI LetGo(void* self) {
-        const HeldFile* h = static_cast<const HeldFile*>(self);
-        Sleep(h->ms_);
-        return CloseHandle(h->file_);
-    }
     HANDLE file_;
     DWORD ms_;
     HANDLE thread_ = nullptr;
