@@ -5,14 +5,18 @@
 // alone come with it: another class, and a browser-class window that is
 // not top-level.
 //   fake_browser [--windows=N] [--slow=MS] [--background] [--no-window]
-//                [--helper] [--hang] [settings file...]
+//                [--helper] [--late-helper] [--elevated] [--hang] [settings file...]
 //   --slow        each visible window takes MS to close, as a busy browser does
 //   --background  lives on without windows after its last one closed
 //   --no-window   never opens a visible window (startup boost, background apps)
 //   --helper      starts a helper process of its own image, as browsers do;
 //                 it ends with the browser
+//   --late-helper starts that helper only once its last window has closed
+//   --elevated    cannot be ended by the run, as a browser run as
+//                 administrator cannot; its helpers neither
 //   --hang        its window never answers
 #include <windows.h>
+#include <aclapi.h>
 #include <shellapi.h>
 
 #include <string>
@@ -28,15 +32,18 @@ using testwin::kBrowserClass;
 std::vector<std::pair<std::filesystem::path, std::string>> g_saved;
 int g_openWindows = 0;
 DWORD g_slowMs = 0;
-bool g_background = false;
+bool g_background = false, g_lateHelper = false, g_elevated = false;
 HWND g_other = nullptr;
+void StartHelper();
 
 LRESULT CALLBACK BrowserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_CLOSE && g_slowMs && IsWindowVisible(hwnd)) Sleep(g_slowMs);
     if (msg == WM_DESTROY && !GetParent(hwnd) && --g_openWindows == 0) {
-        // In the background nothing of it is left to see.
-        if (g_background) DestroyWindow(g_other);
-        else SetTimer(nullptr, 1, 800, nullptr);
+        // Nothing of it is left to see; it saves and ends a moment later,
+        // unless it lives on in the background.
+        DestroyWindow(g_other);
+        if (g_lateHelper) StartHelper();
+        if (!g_background) SetTimer(nullptr, 1, 800, nullptr);
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -44,8 +51,21 @@ LRESULT CALLBACK BrowserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 void StartHelper() {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const PROCESS_INFORMATION pi = testwin::StartProcess(self, L"--child=" + std::to_wstring(GetCurrentProcessId()));
+    const PROCESS_INFORMATION pi = testwin::StartProcess(
+        self, L"--child=" + std::to_wstring(GetCurrentProcessId()) + (g_elevated ? L" --elevated" : L""));
     CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+}
+
+// Anyone may wait on it and ask its times, no more.
+void DenyEnding() {
+    BYTE everyone[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof everyone;
+    BYTE buffer[256];
+    PACL acl = reinterpret_cast<PACL>(buffer);
+    CreateWellKnownSid(WinWorldSid, nullptr, everyone, &size);
+    InitializeAcl(acl, sizeof buffer, ACL_REVISION);
+    AddAccessAllowedAce(acl, ACL_REVISION, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, everyone);
+    SetSecurityInfo(GetCurrentProcess(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
 }
 
 void SaveAndExit() {
@@ -68,10 +88,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         else if (a == L"--background") g_background = true;
         else if (a == L"--no-window") noWindow = g_background = true;
         else if (a == L"--helper") helper = true;
+        else if (a == L"--late-helper") g_lateHelper = true;
+        else if (a == L"--elevated") g_elevated = true;
         else if (a == L"--hang") hang = true;
         else if (a.rfind(L"--child=", 0) == 0) parent = OpenProcess(SYNCHRONIZE, FALSE, std::stoul(a.substr(8)));
         else g_saved.emplace_back(argv[i], testfs::ReadBytes(argv[i]));
     }
+    if (g_elevated) DenyEnding();
     const HANDLE logOff = CreateEventW(nullptr, TRUE, FALSE, testwin::kLogOffEvent);
     if (parent) {
         const HANDLE either[] = {logOff, parent};

@@ -192,11 +192,13 @@ protected:
         for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
     }
     // Runs an unattended copy to its end: its exit code, and what it wrote
-    // to standard output. No window may appear meanwhile.
-    DWORD RunUnattended(const std::wstring& args, std::string* output = nullptr) {
+    // to standard output, a pipe or a file. No window may appear meanwhile.
+    DWORD RunUnattended(const std::wstring& args, std::string* output = nullptr, bool toFile = false) {
         SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
         HANDLE read = nullptr, write = nullptr;
-        if (output) CreatePipe(&read, &write, &sa, 0), SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        const fs::path saved = dir.path() / L"output.txt";
+        if (toFile) write = CreateFileW(saved.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+        else if (output) CreatePipe(&read, &write, &sa, 0), SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
         Process p(exe, args, write);
         if (write) CloseHandle(write);
         char chunk[4096];
@@ -206,6 +208,7 @@ protected:
         if (read) CloseHandle(read);
         for (int i = 0; i < 3000 && p.WaitForExit(10) == STILL_ACTIVE; ++i)
             EXPECT_EQ(WaitForWindow(p.Id(), L"", 0), nullptr) << "a window appeared";
+        if (toFile) *output = testfs::ReadBytes(saved);
         return p.WaitForExit(0);
     }
     // The stand-ins that live on in the background end as at log-off,
@@ -364,8 +367,9 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
         std::vector<Start> browsers;
         DWORD exitCode;
         // Windows closed, not answering, other programs, processes waited
-        // for, still running; processes ended; browsers started meanwhile.
-        int counts[7];
+        // for, still running; processes ended, could not be ended; browsers
+        // started meanwhile.
+        int counts[8];
         DWORD maxMs;  // a windowless browser is ended, not waited for the full 15 s
     };
     const Case cases[] = {
@@ -373,19 +377,23 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
          {{"Chrome.exe", L"--windows=2 --slow=2500", true, false, false},
           {"msedge.exe", L"--background", true, false, false},
           {"msedge.exe", L"--no-window", true, false, false}},
-         0, {6, 0, 0, 3, 0, 2, 0}, 14000},
+         0, {6, 0, 0, 3, 0, 2, 0, 0}, 14000},
         {"startup boost: no window, with a helper process",
-         {{"msedge.exe", L"--no-window --helper", true, false, false}}, 0, {1, 0, 0, 2, 0, 2, 0}, 14000},
+         {{"msedge.exe", L"--no-window --helper", true, false, false}}, 0, {1, 0, 0, 2, 0, 2, 0, 0}, 14000},
         {"a hung window beside a windowless browser",
          {{"Chrome.exe", L"--hang", true, false, true}, {"msedge.exe", L"--no-window", true, false, false}},
-         1, {1, 1, 0, 2, 1, 1, 0}, 25000},
+         1, {1, 1, 0, 2, 1, 1, 0, 0}, 25000},
         // The browser's helper ends with it: nothing of it is windowless.
         {"a program on the same window class",
          {{"code.exe", L"", false, false, true}, {"Chrome.exe", L"--helper", true, false, false}},
-         0, {2, 0, 1, 2, 0, 0, 0}, 14000},
+         0, {2, 0, 1, 2, 0, 0, 0, 0}, 14000},
         {"a browser started during the run",
-         {{"msedge.exe", L"--slow=4000", true, false, false}, {"Chrome.exe", L"", true, true, true}},
-         1, {2, 0, 0, 1, 0, 0, 1}, 25000},
+         {{"msedge.exe", L"--slow=4000", true, false, false}, {"Chrome.exe", L"--helper", true, true, true}},
+         1, {2, 0, 0, 1, 0, 0, 0, 1}, 25000},
+        // Run as administrator: neither it nor the helper it starts once its
+        // window has gone can be ended; only the browser counts as running.
+        {"a browser the run cannot end, living on in the background",
+         {{"Chrome.exe", L"--background --late-helper --elevated", true, false, true}}, 1, {2, 0, 0, 1, 1, 0, 2, 0}, 14000},
     };
     const std::vector<fs::path> files = {chrome, edge, chromeBeta, edgeDev};
     for (const Case& c : cases) {
@@ -428,8 +436,8 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
                       L"; processes waited for: " + n(3) + L"; still running: " + n(4)),
                   1)
             << testing::PrintToString(log);
-        EXPECT_EQ(has(kEnded + n(5) + L"; could not be ended: 0"), 1);
-        EXPECT_EQ(has(L"Browsers started during the repair: " + n(6)), c.counts[6] > 0);
+        EXPECT_EQ(has(kEnded + n(5) + L"; could not be ended: " + n(6)), 1);
+        EXPECT_EQ(has(L"Browsers started during the repair: " + n(7)), c.counts[7] > 0);
         // Channels: the Beta and Dev files present are repaired; a channel
         // not installed leaves no trace.
         EXPECT_EQ(has(kFound + chromeBeta.wstring()), 1);
@@ -445,16 +453,16 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     testfs::WriteBytes(edge, kEdgeBefore);
     const auto stamp = fs::last_write_time(edge);
     std::string out;
-    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&check=yes/", &out), 10u);  // check wins: nothing repaired
+    EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&check=yes/", &out, true), 10u);  // check wins: nothing repaired
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
     EXPECT_EQ(fs::last_write_time(edge), stamp);
     // Every line, with or without log=yes, and the result last.
     const std::vector<std::string> lines = SplitLines(out);
     ASSERT_EQ(lines.size(), 6u) << out;
     EXPECT_EQ(lines[0], "Command: silent=yes&check=yes");
-    EXPECT_EQ(lines[1].rfind("Computer: ", 0), 0u) << lines[1];
-    EXPECT_NE(lines[1].find("; user: "), std::string::npos) << lines[1];
-    EXPECT_EQ(lines[1].substr(lines[1].size() - 13), "; mode: check") << lines[1];
+    const auto env = [](const char* name) { return std::string(std::getenv(name)); };
+    EXPECT_EQ(lines[1], "Computer: " + env("COMPUTERNAME") + "; user: " + env("USERDOMAIN") + "\\" + env("USERNAME") +
+                            "; mode: check");
     EXPECT_EQ(lines[3], "Check: " + Utf8(chrome) + ": needs repair");
     EXPECT_EQ(lines[5], "Result: 10");
     EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
@@ -473,6 +481,10 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     for (const std::wstring& line : {L"Check: " + chrome.wstring() + L": up to date", L"Check: " + edge.wstring() + L": not found",
                                      std::wstring(L"Result: 0")})
         EXPECT_EQ(std::count(log.begin(), log.end(), line), 1) << testing::PrintToString(log);
+    {
+        const testwin::HeldFile locked(chrome, 0);  // a file that cannot be read is no repair
+        EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes/"), 1u);
+    }
 
     // Eight copies logging at once keep every entry; the missing file is no
     // error to any of them.

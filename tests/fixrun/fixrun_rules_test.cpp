@@ -57,6 +57,7 @@ TEST(Profiles, PeoplesAccountsOnly) {
         {u"S-1-5-82-3006700770-424185619", false},  // an application pool
         {u"S-1-5-21", false},
         {u"S-1-5-21-", false},
+        {u"S-1-5-21-1-2-", false},
         {u"S-1-5-210-1-2", false},
         {u"S-1-12-10-1", false},
         {u"S-1-5-21-1--2", false},
