@@ -269,6 +269,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     PressKey(dialog, VK_RETURN);
     for (int i = 0; i < 100 && IsWindowEnabled(c[1]); ++i) Sleep(20);
     ASSERT_FALSE(IsWindowEnabled(c[1])) << "the run did not start";
+    EXPECT_EQ(FocusOf(dialog), dialog) << "a button kept the keyboard";
     EXPECT_NE(CursorOver(dialog), idle);
     for (int round = 0; round < 2; ++round) {
         SwitchAwayAndBack(dialog, otherWindow);
