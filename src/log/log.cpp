@@ -18,11 +18,13 @@ std::u16string LogFilePath(const std::u16string& folder, const DateTime& day) {
 bool AppendLogEntry(const std::u16string& path, const DateTime& stamp, const std::u16string& text) {
     FileHandle file = FileHandle::Open(path, FileHandle::Access::AppendAlways);
     uint64_t size = 0;
-    if (!file.Size(&size)) return false;
+    if (!file.LockAppends() || !file.Size(&size)) return false;
     std::string bytes = size > 0 ? "\r\n" : "";
     bytes += TextToBytes(FormatDateStamp(stamp, 1) + u"  " + text, kCodePageAnsi);
     // One write call: the entry and its separator land together at the end.
-    return file.Write(bytes.data(), bytes.size());
+    const bool written = file.Write(bytes.data(), bytes.size());
+    file.UnlockAppends();
+    return written;
 }
 
 void WriteLog(const std::u16string& text) {

@@ -44,6 +44,13 @@ public:
     bool Write(const void* data, size_t count);
     // True when everything written is on the disk.
     bool Flush();
+    // Taken by every appending copy of the program from reading the size to
+    // the end of its write, so that two logging at once cannot both find the
+    // file empty and run their entries together. The lock is on a byte far
+    // past the end, so readers are not held up. Waits a moment for another
+    // holder; false when it is not let go.
+    bool LockAppends();
+    void UnlockAppends();
     void Close();
 
 private:

@@ -170,6 +170,30 @@ bool FileHandle::Write(const void* data, size_t count) {
 
 bool FileHandle::Flush() { return IsOpen() && ::fsync(handle_) == 0; }
 
+namespace {
+bool SetAppendLock(int fd, short type, int command) {
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = off_t(1) << 62;
+    lock.l_len = 1;
+    return ::fcntl(fd, command, &lock) == 0;
+}
+}  // namespace
+
+bool FileHandle::LockAppends() {
+    for (int attempt = 0; IsOpen() && attempt < 200; ++attempt) {
+        if (SetAppendLock(handle_, F_WRLCK, F_SETLK)) return true;
+        if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+        ::usleep(10000);
+    }
+    return false;
+}
+
+void FileHandle::UnlockAppends() {
+    if (IsOpen()) SetAppendLock(handle_, F_UNLCK, F_SETLK);
+}
+
 void FileHandle::Close() {
     if (IsOpen()) ::close(std::exchange(handle_, kInvalid));
 }

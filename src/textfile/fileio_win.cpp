@@ -259,14 +259,14 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
             SetLastError(folder.Error());
             return FileHandle();
         }
-        // FILE_APPEND_DATA alone makes every write land at the current end,
-        // so nothing already in the file can be overwritten.
+        // Writing data too, which a lock asks for: every write lands at the
+        // end all the same, as LockAppends moves there under the lock.
         // Several copies of the program may log at once: they share writing.
         // One that holds the file without sharing it usually lets go within
         // moments, so a refusal for sharing is retried a few times.
         HANDLE h = INVALID_HANDLE_VALUE;
         for (int attempt = 0; attempt < 10; ++attempt) {
-            h = OpenRelative(H(folder.handle_), folder.Name(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+            h = OpenRelative(H(folder.handle_), folder.Name(), FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF,
                              FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT);
             if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
@@ -326,6 +326,28 @@ bool FileHandle::Write(const void* data, size_t count) {
 }
 
 bool FileHandle::Flush() { return IsOpen() && FlushFileBuffers(H(handle_)); }
+
+namespace {
+constexpr DWORD kAppendLockHigh = 0x40000000;  // byte 2^62
+}  // namespace
+
+bool FileHandle::LockAppends() {
+    for (int attempt = 0; IsOpen() && attempt < 200; ++attempt) {
+        OVERLAPPED at = {};
+        at.OffsetHigh = kAppendLockHigh;
+        if (LockFileEx(H(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            const LARGE_INTEGER none = {};
+            return SetFilePointerEx(H(handle_), none, nullptr, FILE_END) != 0;
+        }
+        if (GetLastError() != ERROR_LOCK_VIOLATION) return false;
+        Sleep(10);
+    }
+    return false;
+}
+
+void FileHandle::UnlockAppends() {
+    if (IsOpen()) UnlockFile(H(handle_), 0, kAppendLockHigh, 1, 0);
+}
 
 void FileHandle::Close() {
     if (IsOpen()) CloseHandle(H(std::exchange(handle_, kInvalid)));
