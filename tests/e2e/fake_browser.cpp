@@ -1,20 +1,16 @@
 // A stand-in browser. Like the real one it keeps its settings in memory and
 // writes them back when it ends: a moment after its last window has closed,
-// or, when it lives on in the background, at log-off (testwin's event). A
-// repair made while it runs is lost. Windows the run must leave
-// alone come with it: another class, and a browser-class window that is
-// not top-level.
-//   fake_browser [--windows=N] [--slow=MS] [--background] [--no-window]
-//                [--helper] [--late-helper] [--elevated] [--hang] [settings file...]
-//   --slow        each visible window takes MS to close, as a busy browser does
-//   --background  lives on without windows after its last one closed
-//   --no-window   never opens a visible window (startup boost, background apps)
-//   --helper      starts a helper process of its own image, as browsers do;
-//                 it ends with the browser
-//   --late-helper starts that helper only once its last window has closed
-//   --elevated    cannot be ended by the run, as a browser run as
-//                 administrator cannot; its helpers neither
-//   --hang        its window never answers
+// or, living on in the background, at log-off (testwin's event), so a repair
+// made while it runs is lost. It brings windows the run must leave alone:
+// another class, and a browser-class window that is not top-level.
+//   --windows=N, --slow=MS  that many windows, each taking MS to close
+//   --background   lives on without windows after its last one closed
+//   --no-window    never shows a window (startup boost, background apps)
+//   --helper       starts a helper of its own image, which ends with it;
+//   --late-helper  only once its last window has closed
+//   --elevated     it and its helpers cannot be ended by the run
+//   --hang         its window never answers
+// Then the settings files it holds.
 #include <windows.h>
 #include <aclapi.h>
 #include <shellapi.h>

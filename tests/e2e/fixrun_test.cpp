@@ -2,7 +2,6 @@
 // program on the same engine are open, the user presses Enter on the dialog,
 // and the run closes what it must, repairs what it can and says how it went.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -24,8 +23,7 @@ namespace fs = std::filesystem;
 using testwin::kBrowserClass;
 using testwin::Process;
 
-// A build output named by an environment variable holding its Unix path;
-// Wine maps / to drive Z:.
+// A build output named by an environment variable, a Unix path (Z: to Wine).
 fs::path FromEnvironment(const char* variable) {
     const char* unixPath = std::getenv(variable);
     return unixPath ? fs::path(std::string("Z:") + unixPath).make_preferred() : fs::path();
@@ -37,8 +35,7 @@ std::wstring WindowText(HWND hwnd) {
     return buf;
 }
 
-// A visible top-level window of the process (of that class, if given),
-// waited for up to `ms`.
+// A visible top-level window of the process (of that class), waited for up to `ms`.
 HWND WaitForWindow(DWORD pid, const std::wstring& className = L"", DWORD ms = 15000) {
     for (DWORD waited = 0;; waited += 50, Sleep(50)) {
         for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
@@ -86,8 +83,7 @@ bool FocusBecomes(HWND dialog, HWND want) {
     return FocusOf(dialog) == want;
 }
 
-// A key press where the keyboard delivers it: to the focused control, once
-// the focus is on the window (given up after two seconds).
+// A key press delivered to the focused control, once the window has the focus.
 void PressKey(HWND window, WORD vk) {
     for (int i = 0; i < 40; ++i, Sleep(50)) {
         const HWND focus = FocusOf(window);
@@ -121,8 +117,7 @@ const std::string kEdgeAfter =
     Utf16LeWithMark("{\"browser\":{\"enabled_labs_experiments\":[\"block-insecure-private-network-requests@2\"],"
                     "\"x\":\"\"}}");
 
-// The lines of a log or of a standard output: CR LF between them, and at
-// most one after the last.
+// The lines of a log or standard output: CR LF between them, at most one after the last.
 template <class Char>
 std::vector<std::basic_string<Char>> SplitLines(const std::basic_string<Char>& text) {
     std::vector<std::basic_string<Char>> lines;
@@ -156,13 +151,10 @@ protected:
     void SetUp() override {
         fs::copy_file(FromEnvironment("DZD_EXE"), exe);
         SetLanguage(0);  // the texts the dialog loads; their spelling is checked on its own
-        // The browsers are told by their image name; a program on the same
-        // engine has its own.
+        // Browsers are told by their image name; a program on the same engine has its own.
         for (const char* name : {"Chrome.exe", "msedge.exe", "code.exe"})
             fs::copy_file(FromEnvironment("DZD_FAKE_BROWSER"), dir.path() / name);
-        wchar_t buf[MAX_PATH] = {};
-        SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf);
-        appData = buf;
+        appData = _wgetenv(L"LOCALAPPDATA");
         chrome = appData + L"\\Google\\Chrome\\User Data\\Local State";
         edge = appData + L"\\Microsoft\\Edge\\User Data\\Local State";
         chromeBeta = appData + L"\\Google\\Chrome Beta\\User Data\\Local State";
@@ -171,11 +163,9 @@ protected:
         for (const fs::path& p : {chrome, edge}) fs::create_directories(p.parent_path());
     }
     void TearDown() override {
-        for (const fs::path& p : {chrome, edge, chromeBeta, edgeDev}) {
-            SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(p.c_str());
-        }
         std::error_code ec;
+        for (const fs::path& p : {chrome, edge, chromeBeta, edgeDev})
+            SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL), fs::remove(p, ec);
         for (const fs::path& p : {chromeBeta, edgeDev}) fs::remove_all(p.parent_path().parent_path(), ec);
     }
     // The box that ends a run, once it is up: its text, and whether it warns.
@@ -203,8 +193,8 @@ protected:
         if (to == To::Nobody) CloseHandle(std::exchange(read, nullptr));
         Process p(exe, args, write);
         if (write) CloseHandle(write);
-        // A reader slow to start, behind a small pipe: the program that has
-        // done its work still waits until every line is out.
+        // A reader slow to start behind a small pipe: a program done with its
+        // work still waits until every line is out.
         if (read) p.WaitForExit(1000);
         char chunk[4096];
         DWORD got = 0;
@@ -216,8 +206,7 @@ protected:
         if (to == To::File) *output = testfs::ReadBytes(saved);
         return p.WaitForExit(0);
     }
-    // The stand-ins that live on in the background end as at log-off,
-    // writing back what they hold; the test waits for all of them.
+    // The stand-ins living on in the background end as at log-off, writing back what they hold.
     void LogOff(const std::vector<std::unique_ptr<Process>>& browsers) {
         SetEvent(logOff);
         for (const auto& b : browsers) EXPECT_NE(b->WaitForExit(10000), STILL_ACTIVE);
@@ -242,8 +231,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     testfs::WriteBytes(edge, kEdgeBefore);
     Process other(dir.path() / "code.exe", L"");
     const HWND otherWindow = WaitForWindow(other.Id(), kBrowserClass);
-    // The browser holds both files' contents and writes them back when it
-    // exits, as the real one does.
+    // The browser holds both files and writes them back when it exits, as the real one does.
     Process browser(dir.path() / "Chrome.exe", L"--slow=3000" + Holding({chrome, edge}));
     ASSERT_TRUE(WaitForWindow(browser.Id(), kBrowserClass));
     Process app(exe, L"vezoverove://log=yes/");
@@ -309,9 +297,8 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeBefore);
     SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // Closed during a third run, kept waiting by a browser that ends a
-    // moment after its window: the process ends once the run has done its
-    // work, whole.
+    // Closed during a third run, kept waiting by a browser that ends a moment
+    // after its window: the process ends once the run has done its work.
     Process late(dir.path() / "Chrome.exe", Holding({chrome}));
     ASSERT_TRUE(WaitForWindow(late.Id(), kBrowserClass));
     ASSERT_TRUE(FocusBecomes(dialog, c[1]));
@@ -354,9 +341,7 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
         const char* name;
         std::vector<Start> browsers;
         DWORD exitCode;
-        // Windows closed, not answering, other programs, processes waited
-        // for, still running; processes ended, could not be ended; browsers
-        // started meanwhile.
+        // The close line's five counts, the end line's two, browsers started meanwhile.
         int counts[8];
         DWORD maxMs;  // a windowless browser is ended, not waited for the full 15 s
     };
@@ -429,12 +414,9 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
 // code and standard output: no window may appear, and a check touches nothing.
 TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     testfs::WriteBytes(chrome, kChromeBefore);
-    testfs::WriteBytes(edge, kEdgeBefore);
-    const auto stamp = fs::last_write_time(edge);
     std::string out;
     EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&check=yes/", &out, To::File), 10u);  // check wins: nothing repaired
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
-    EXPECT_EQ(fs::last_write_time(edge), stamp);
     // Every line, with or without log=yes, and the result last.
     const std::vector<std::string> lines = SplitLines(out);
     ASSERT_EQ(lines.size(), 6u) << out;
@@ -443,10 +425,12 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     EXPECT_EQ(lines[1], "Computer: " + env("COMPUTERNAME") + "; user: " + env("USERDOMAIN") + "\\" + env("USERNAME") +
                             "; mode: check");
     EXPECT_EQ(lines[3], "Check: " + Utf8(chrome) + ": needs repair");
+    EXPECT_EQ(lines[4], "Check: " + Utf8(edge) + ": not found");
     EXPECT_EQ(lines[5], "Result: 10");
     EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
     EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
 
+    testfs::WriteBytes(edge, kEdgeBefore);
     EXPECT_EQ(RunUnattended(L"\"vezoverove://log=yes&silent=yes/\""), 0u);
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
@@ -454,16 +438,11 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     EXPECT_EQ(log.at(0), L"Command: log=yes&silent=yes");
     EXPECT_EQ(log.back(), L"Result: 0");
     EXPECT_EQ(std::count(log.begin(), log.end(), L"Loal Stage: changed and saved"), 2);
-    DeleteFileW(edge.c_str());
-    EXPECT_EQ(RunUnattended(L"vezoverove://check=yes&log=yes/"), 0u);
-    log = LogMessages(dir.path());
-    for (const std::wstring& line : {L"Check: " + chrome.wstring() + L": up to date", L"Check: " + edge.wstring() + L": not found",
-                                     std::wstring(L"Result: 0")})
-        EXPECT_EQ(std::count(log.begin(), log.end(), line), 1) << testing::PrintToString(log);
     {
         const testwin::HeldFile locked(chrome, 0);  // a file that cannot be read is no repair
         EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes/"), 1u);
     }
+    DeleteFileW(edge.c_str());
 
     // Eight copies starting the day's log at once keep every entry, each on
     // its own line; the missing file is no error to any of them.
@@ -473,8 +452,7 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     log = LogMessages(dir.path());
     for (const std::wstring& line : {std::wstring(L"Command: log=yes&silent=yes"), kMissing + edge.wstring(), std::wstring(L"Result: 0")})
         EXPECT_EQ(std::count(log.begin(), log.end(), line), 8) << testing::PrintToString(log);
-    // Each: the command, the computer, two close lines, the folder, four of
-    // the file found, the one missing, the result.
+    // Each: command, computer, two close lines, folder, four files found, one missing, result.
     EXPECT_EQ(log.size(), 8u * 11) << testing::PrintToString(log);
 
     // The program's folder takes no log (here the day's name is taken by a
@@ -499,17 +477,17 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
 }
 
 // As LocalSystem (here: allusers=yes) every person's profile is covered,
-// over three runs: a check, a repair while the user at this desktop has a
-// browser running, and the next repair once it has gone. Each row is a
-// profile and what each run makes of it.
+// over three runs: a repair while the user at this desktop has a browser
+// running, a check, and the next repair once the browser has gone. Each row
+// is a profile and what each run makes of it.
 TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) {
-    enum { kCheck, kBusy, kNext, kRuns };
+    enum { kBusy, kCheck, kNext, kRuns };
     const struct {
         const wchar_t* args;
         std::string mode;
         DWORD exitCode;
-    } runs[kRuns] = {{L"vezoverove://check=yes&allusers=yes/", "; mode: check, all profiles", 1},
-                     {L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles", 1},
+    } runs[kRuns] = {{L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles", 1},
+                     {L"vezoverove://check=yes&allusers=yes/", "; mode: check, all profiles", 1},
                      {L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles", 1}};
     struct Run {
         std::string bytes;  // the file's, after the run
@@ -527,6 +505,7 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
     };
     const std::string found = "\xe6\x96\x87\xe4\xbb\xb6\xe5\xad\x98\xe5\x9c\xa8\xef\xbc\x9a{file}";  // 文件存在：
     const Run checked{kChromeBefore, "Check: {file}: needs repair"}, repaired{kChromeAfter, found},
+        upToDate{kChromeAfter, "Check: {file}: up to date"},
         service{kChromeBefore, ""}, gone{"", "Profile skipped, folder cannot be read: {profile}"},
         refused{kChromeBefore, "Check: {file}: cannot read"}, linked{kChromeBefore, "Link in path, not followed: {file}"};
     // That user's User Data a link out of the profile: what lies there is
@@ -538,14 +517,14 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         ASSERT_TRUE(testfs::MakeSymlink(outside, file.parent_path()));
     };
     const Profile profiles[] = {
-        {L"S-1-5-21-11-22-33-1001", L"ann", nullptr, kChromeBefore, {checked, repaired, repaired}},
-        {L"S-1-5-21-11-22-33-1002", L"bob", nullptr, kChromeBefore, {checked, repaired, repaired}},
-        {L"S-1-12-1-111-222-333-444", L"entra", nullptr, kChromeBefore, {checked, repaired, repaired}},
+        {L"S-1-5-21-11-22-33-1001", L"ann", nullptr, kChromeBefore, {repaired, upToDate, repaired}},
+        {L"S-1-5-21-11-22-33-1002", L"bob", nullptr, kChromeBefore, {repaired, upToDate, repaired}},
+        {L"S-1-12-1-111-222-333-444", L"entra", nullptr, kChromeBefore, {repaired, upToDate, repaired}},
         {L"S-1-5-19", L"LocalService", nullptr, kChromeBefore, {service, service, service}},
         {L"S-1-5-21-11-22-33-1003", L"missing", [](const fs::path&) {}, "", {gone, gone, gone}},
-        {L"S-1-5-21-11-22-33-1004", L"eve", linkOut, kChromeBefore, {refused, linked, linked}},
+        {L"S-1-5-21-11-22-33-1004", L"eve", linkOut, kChromeBefore, {linked, refused, linked}},
         {nullptr, nullptr, nullptr, kChromeBefore,
-         {checked, {kChromeBefore, "Profile busy, browser running: {profile}"}, repaired}},
+         {{kChromeBefore, "Profile busy, browser running: {profile}"}, checked, repaired}},
     };
     const wchar_t kList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
     struct Cleanup {

@@ -13,16 +13,13 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return msg == WM_CLOSE ? 0 : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-HWND Make(const wchar_t* cls, const wchar_t* title, HWND parent, int id, DWORD style) {
-    return testwin::MakeWindow(cls, CountingProc, style, parent, title, id);
-}
-
 TEST(FindWindowLike, ByTitleClassAndIdentifierChildrenFirst) {
-    const HWND hidden = Make(L"DzdFwl_Top", L"", nullptr, 0, WS_OVERLAPPEDWINDOW);
-    const HWND older = Make(L"DzdFwl_Top", L"Alpha", nullptr, 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-    const HWND newer = Make(L"DzdFwl_Top", L"Gamma", nullptr, 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-    const HWND kid = Make(L"DzdFwl_Kid", L"kid", newer, 7, WS_CHILD | WS_VISIBLE);
-    const HWND grandchild = Make(L"DzdFwl_Kid", L"kid", kid, 9, WS_CHILD | WS_VISIBLE);
+    using testwin::MakeWindow;
+    const HWND hidden = MakeWindow(L"DzdFwl_Top", CountingProc, WS_OVERLAPPEDWINDOW, nullptr, L"");
+    const HWND older = MakeWindow(L"DzdFwl_Top", CountingProc, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, L"Alpha");
+    const HWND newer = MakeWindow(L"DzdFwl_Top", CountingProc, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, L"Gamma");
+    const HWND kid = MakeWindow(L"DzdFwl_Kid", CountingProc, WS_CHILD | WS_VISIBLE, newer, L"kid", 7);
+    const HWND grandchild = MakeWindow(L"DzdFwl_Kid", CountingProc, WS_CHILD | WS_VISIBLE, kid, L"kid", 9);
     struct Case {
         HWND start;
         const char16_t *text, *cls;
