@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -479,13 +478,6 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
 // is a profile and what each run makes of it.
 TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) {
     enum { kBusy, kCheck, kNext, kRuns };
-    const struct {
-        const wchar_t* args;
-        std::string mode;
-        DWORD exitCode;
-    } runs[kRuns] = {{L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles", 1},
-                     {L"vezoverove://check=yes&allusers=yes/", "; mode: check, all profiles", 1},
-                     {L"vezoverove://silent=yes&allusers=yes/", "; mode: silent, all profiles", 1}};
     struct Run {
         std::string bytes;  // the file's, after the run
         // A line the run writes once, "{profile}" and "{file}" standing for
@@ -495,9 +487,8 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
     struct Profile {
         const wchar_t* sid;     // none: the user at this desktop, listed already
         const wchar_t* folder;  // below users/
-        // Prepares the profile's Chrome file; none: writes `before` there.
-        std::function<void(const fs::path& file)> setup;
-        std::string before;
+        const char* before;     // the Chrome file's bytes; none: no profile folder
+        bool linkOut;           // that user's User Data a link out of the profile
         Run runs[kRuns];
     };
     const std::string found = "\xe6\x96\x87\xe4\xbb\xb6\xe5\xad\x98\xe5\x9c\xa8\xef\xbc\x9a{file}";  // 文件存在：
@@ -505,37 +496,32 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         upToDate{kChromeAfter, "Check: {file}: up to date"},
         service{kChromeBefore, ""}, gone{"", "Profile skipped, folder cannot be read: {profile}"},
         refused{kChromeBefore, "Check: {file}: cannot read"}, linked{kChromeBefore, "Link in path, not followed: {file}"};
-    // That user's User Data a link out of the profile: what lies there is
-    // neither read nor written (the file is read through the link here).
-    const auto linkOut = [this](const fs::path& file) {
-        const fs::path outside = dir.path() / L"outside" / L"User Data";
-        fs::create_directories(outside), fs::create_directories(file.parent_path().parent_path());
-        testfs::WriteBytes(outside / L"Local State", kChromeBefore);
-        ASSERT_TRUE(testfs::MakeSymlink(outside, file.parent_path()));
-    };
     const Profile profiles[] = {
-        {L"S-1-5-21-11-22-33-1001", L"ann", nullptr, kChromeBefore, {repaired, upToDate, repaired}},
-        {L"S-1-5-21-11-22-33-1002", L"bob", nullptr, kChromeBefore, {repaired, upToDate, repaired}},
-        {L"S-1-12-1-111-222-333-444", L"entra", nullptr, kChromeBefore, {repaired, upToDate, repaired}},
-        {L"S-1-5-19", L"LocalService", nullptr, kChromeBefore, {service, service, service}},
-        {L"S-1-5-21-11-22-33-1003", L"missing", [](const fs::path&) {}, "", {gone, gone, gone}},
-        {L"S-1-5-21-11-22-33-1004", L"eve", linkOut, kChromeBefore, {linked, refused, linked}},
-        {nullptr, nullptr, nullptr, kChromeBefore,
+        {L"S-1-5-21-11-22-33-1001", L"ann", kChromeBefore.c_str(), false, {repaired, upToDate, repaired}},
+        {L"S-1-5-21-11-22-33-1002", L"bob", kChromeBefore.c_str(), false, {repaired, upToDate, repaired}},
+        {L"S-1-12-1-111-222-333-444", L"entra", kChromeBefore.c_str(), false, {repaired, upToDate, repaired}},
+        {L"S-1-5-19", L"LocalService", kChromeBefore.c_str(), false, {service, service, service}},
+        {L"S-1-5-21-11-22-33-1003", L"missing", nullptr, false, {gone, gone, gone}},
+        {L"S-1-5-21-11-22-33-1004", L"eve", kChromeBefore.c_str(), true, {linked, refused, linked}},
+        {nullptr, nullptr, kChromeBefore.c_str(), false,
          {{kChromeBefore, "Profile busy, browser running: {profile}"}, checked, repaired}},
     };
     const wchar_t kList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
     struct Cleanup {
         std::vector<std::wstring> keys;
-        ~Cleanup() {
-            for (const std::wstring& k : keys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, k.c_str());
-        }
+        ~Cleanup() { for (const std::wstring& k : keys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, k.c_str()); }
     } cleanup;
     std::vector<std::pair<fs::path, fs::path>> paths;  // each profile's folder and Chrome file
     for (const Profile& p : profiles) {
         const fs::path folder = p.folder ? dir.path() / L"users" / p.folder : fs::path(appData).parent_path().parent_path();
-        paths.emplace_back(folder, p.folder ? folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State" : chrome);
-        if (p.setup) p.setup(paths.back().second);
-        else fs::create_directories(paths.back().second.parent_path()), testfs::WriteBytes(paths.back().second, p.before);
+        const fs::path file = p.folder ? folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State" : chrome;
+        paths.emplace_back(folder, file);
+        // What lies past the link is neither read nor written (here it is
+        // read through the link).
+        const fs::path real = p.linkOut ? dir.path() / L"outside" / L"User Data" : file.parent_path();
+        if (p.before) fs::create_directories(real), fs::create_directories(file.parent_path().parent_path()),
+            testfs::WriteBytes(real / L"Local State", p.before);
+        ASSERT_TRUE(!p.linkOut || testfs::MakeSymlink(real, file.parent_path()));
         if (!p.sid) continue;
         const std::wstring value = folder.wstring();
         cleanup.keys.push_back(kList + std::wstring(p.sid));
@@ -551,12 +537,14 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
             browsers.push_back(std::make_unique<Process>(dir.path() / "Chrome.exe", L""));
             ASSERT_TRUE(window = WaitForWindow(browsers[0]->Id(), kBrowserClass));
         }
+        // A profile that cannot be read is no repair.
+        const std::string mode = run == kCheck ? "check" : "silent";
         std::string out;
-        EXPECT_EQ(RunUnattended(runs[run].args, &out), runs[run].exitCode);
+        EXPECT_EQ(RunUnattended(L"vezoverove://" + std::wstring(mode.begin(), mode.end()) + L"=yes&allusers=yes/", &out), 1u);
         const std::vector<std::string> lines = SplitLines(out);
         ASSERT_GT(lines.size(), 2u) << out;
-        EXPECT_EQ(lines[1].substr(std::min(lines[1].find("; mode: "), lines[1].size())), runs[run].mode);
-        EXPECT_EQ(lines.back(), "Result: " + std::to_string(runs[run].exitCode));
+        EXPECT_EQ(lines[1].substr(std::min(lines[1].find("; mode: "), lines[1].size())), "; mode: " + mode + ", all profiles");
+        EXPECT_EQ(lines.back(), "Result: 1");
         for (size_t i = 0; i < paths.size(); ++i) {
             const auto& [folder, file] = paths[i];
             const Run& want = profiles[i].runs[run];
