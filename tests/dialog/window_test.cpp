@@ -1,6 +1,5 @@
-// The dialog inside this process, with the program's resources linked in,
-// for what can only be read from within: fonts, icons, the manifest, and
-// the layout after a change of DPI.
+// The dialog inside this process, with the program's resources linked in, for what can only be read from within:
+// fonts, icons, the manifest, and the layout after a change of DPI.
 #include <windows.h>
 
 #include <gtest/gtest.h>

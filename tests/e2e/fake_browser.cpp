@@ -1,8 +1,6 @@
-// A stand-in browser. Like the real one it keeps its settings in memory and
-// writes them back when it ends: a moment after its last window has closed,
-// or, living on in the background, at log-off (testwin's event), so a repair
-// made while it runs is lost. It brings windows the run must leave alone:
-// another class, and a browser-class window that is not top-level.
+// A stand-in browser. Like the real one it keeps its settings in memory and writes them back when it ends: a moment
+// after its last window has closed, or, living on in the background, at log-off (testwin's event), so a repair made
+// while it runs is lost. It brings windows the run must leave alone: another class, and a browser-class child.
 //   --windows=N, --slow=MS  that many windows, each taking MS to close
 //   --background   lives on without windows after its last one closed
 //   --no-window    never shows a window (startup boost, background apps)
@@ -35,8 +33,7 @@ void StartHelper();
 LRESULT CALLBACK BrowserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_CLOSE && g_slowMs && IsWindowVisible(hwnd)) Sleep(g_slowMs);
     if (msg == WM_DESTROY && !GetParent(hwnd) && --g_openWindows == 0) {
-        // Nothing of it is left to see; it saves and ends a moment later,
-        // unless it lives on in the background.
+        // Nothing of it is left to see; it saves and ends a moment later, unless it lives on in the background.
         DestroyWindow(g_other);
         if (g_lateHelper) StartHelper();
         if (!g_background) SetTimer(nullptr, 1, 800, nullptr);
@@ -98,9 +95,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 0;
     }
     if (helper) StartHelper();
-    // Shown without activation and drawing its own frame, as the real one
-    // does, a window Wine does not wait two seconds on when it goes away
-    // with no window manager to see it withdrawn.
+    // Shown without activation and drawing its own frame, as the real one does, a window Wine does not wait two
+    // seconds on when it goes away with no window manager to see it withdrawn.
     for (int i = 0; i < windows && !noWindow; ++i, ++g_openWindows) testwin::MakeWindow(kBrowserClass, BrowserProc, WS_POPUP | WS_VISIBLE);
     if (hang) {
         WaitForSingleObject(logOff, INFINITE);

@@ -1,6 +1,5 @@
-// The whole fix run, as a user meets it: stand-in browsers and another
-// program on the same engine are open, the user presses Enter on the dialog,
-// and the run closes what it must, repairs what it can and says how it went.
+// The whole fix run, as a user meets it: stand-in browsers and another program on the same engine are open, the user
+// presses Enter on the dialog, and the run closes what it must, repairs what it can and says how it went.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -48,8 +47,7 @@ HWND WaitForWindow(DWORD pid, const std::wstring& className = L"", DWORD ms = 15
     }
 }
 
-// The cursor the window shows with the mouse over it. Handles of another
-// process's cursors can only be told apart, not looked into.
+// The cursor the window shows with the mouse over it (another process's cursors can only be told apart).
 HCURSOR CursorOver(HWND window) {
     RECT r;
     GetWindowRect(window, &r);
@@ -180,8 +178,7 @@ protected:
         PressKey(box, VK_RETURN);
         for (int n = 0; n < 100 && IsWindow(box); ++n) Sleep(50);
     }
-    // Runs an unattended copy to its end: its exit code, and what it wrote
-    // to standard output, a pipe or a file. No window may appear meanwhile.
+    // Runs an unattended copy to its end: its exit code, and what it wrote to standard output. No window may appear.
     enum class To { Pipe, File, Nobody };  // nobody: the pipe's reader has gone
     DWORD RunUnattended(const std::wstring& args, std::string* output = nullptr, To to = To::Pipe) {
         SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
@@ -192,8 +189,7 @@ protected:
         if (to == To::Nobody) CloseHandle(std::exchange(read, nullptr));
         Process p(exe, args, write);
         if (write) CloseHandle(write);
-        // A reader slow to start behind a small pipe: a program done with its
-        // work still waits until every line is out.
+        // A reader slow to start behind a small pipe: a program done with its work waits until every line is out.
         if (read) p.WaitForExit(1000);
         char chunk[4096];
         DWORD got = 0;
@@ -250,10 +246,9 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     PressKey(dialog, VK_TAB);  // past the label
     ASSERT_TRUE(FocusBecomes(dialog, c[1]));
 
-    // A run takes seconds while the browser is slow to close. The user who
-    // clicks elsewhere and back meanwhile, pressing keys, must find no
-    // button under the keyboard (Enter on cmdCancel would end the program
-    // mid-run); the wait cursor shows the run.
+    // A run takes seconds while the browser is slow to close. The user who clicks elsewhere and back meanwhile,
+    // pressing keys, must find no button under the keyboard (Enter on cmdCancel would end the program mid-run); the
+    // wait cursor shows the run.
     const HCURSOR idle = CursorOver(dialog);
     PressKey(dialog, VK_RETURN);
     for (int i = 0; i < 100 && IsWindowEnabled(c[1]); ++i) Sleep(20);
@@ -278,9 +273,8 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     EXPECT_EQ(WaitForWindow(app.Id(), L"#32770", 1000), nullptr) << "a key pressed during the run started another";
     EXPECT_EQ(CursorOver(dialog), idle);
 
-    // Away and back once the run is over: the focus is back on cmdOk, where
-    // space starts a second run, on a read-only file and a locked one. The
-    // user is warned, and each file is left byte for byte as it was.
+    // Away and back once the run is over: the focus is back on cmdOk, where space starts a second run, on a read-only
+    // file and a locked one. The user is warned, and each file is left byte for byte as it was.
     testfs::WriteBytes(chrome, kChromeBefore);
     testfs::WriteBytes(edge, kEdgeBefore);
     SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -296,8 +290,8 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeBefore);
     SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // Closed during a third run, kept waiting by a browser that ends a moment
-    // after its window: the process ends once the run has done its work.
+    // Closed during a third run, kept waiting by a browser that ends a moment after its window: the process ends once
+    // the run has done its work.
     Process late(dir.path() / "Chrome.exe", Holding({chrome}));
     ASSERT_TRUE(WaitForWindow(late.Id(), kBrowserClass));
     ASSERT_TRUE(FocusBecomes(dialog, c[1]));
@@ -307,8 +301,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     EXPECT_EQ(app.WaitForExit(30000), 0u);
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
     EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
-    // The first and the third run close the browser and repair both files;
-    // the second, on the files it cannot save or read, says why.
+    // The first and the third run close the browser and repair both files; the second says why it could not.
     std::vector<std::wstring> expected = {L"Command: log=yes"};
     for (const bool repairs : {true, false, true}) {
         const std::wstring n = repairs ? L"2" : L"0", waited = repairs ? L"1" : L"0";
@@ -325,11 +318,9 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     EXPECT_EQ(LogMessages(dir.path()), expected);
 }
 
-// Browsers as a real desktop has them: slow to close, living on in the
-// background, started with no window at all, hung, or started while the
-// run is under way. Every stand-in holds the files it was started with and
-// writes them back when it ends; the survivors end as at log-off before the
-// files are looked at, so a repair only counts when it sticks.
+// Browsers as a real desktop has them: slow to close, living on in the background, started with no window at all,
+// hung, or started while the run is under way. Every stand-in holds the files it was started with and writes them
+// back when it ends; the survivors end as at log-off before the files are looked at: a repair counts if it sticks.
 TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
     struct Start {
         const char* image;
@@ -362,8 +353,8 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
         {"a browser started during the run",
          {{"msedge.exe", L"--slow=4000", true, false, false}, {"Chrome.exe", L"--helper", true, true, true}},
          1, {2, 0, 0, 1, 0, 0, 0, 1}, 25000},
-        // Run as administrator: neither it nor the helper it starts once its
-        // window has gone can be ended; only the browser counts as running.
+        // Run as administrator: neither it nor the helper it starts once its window has gone can be ended; only the
+        // browser counts as running.
         {"a browser the run cannot end, living on in the background",
          {{"Chrome.exe", L"--background --late-helper --elevated", true, false, true}}, 1, {2, 0, 0, 1, 1, 0, 2, 0}, 14000},
     };
@@ -406,8 +397,8 @@ TEST_F(FixRun, BrowsersAreClosedOrEndedSoTheRepairSticks) {
     }
 }
 
-// Fleet tools start the program with nobody at the screen and read its exit
-// code and standard output: no window may appear, and a check touches nothing.
+// Fleet tools start the program with nobody at the screen and read its exit code and standard output: no window may
+// appear, and a check touches nothing.
 TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     testfs::WriteBytes(chrome, kChromeBefore);
     std::string out;
@@ -440,8 +431,7 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     }
     DeleteFileW(edge.c_str());
 
-    // Eight copies starting the day's log at once keep every entry, each on
-    // its own line; the missing file is no error to any of them.
+    // Eight copies starting the day's log at once keep every entry on its own line; a missing file is no error.
     std::vector<std::unique_ptr<Process>> copies;
     for (int i = 0; i < 8; ++i) copies.push_back(std::make_unique<Process>(exe, L"vezoverove://log=yes&silent=yes/"));
     for (const auto& p : copies) EXPECT_EQ(p->WaitForExit(30000), 0u);
@@ -451,8 +441,7 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     // Each: command, computer, two close lines, folder, four files found, one missing, result.
     EXPECT_EQ(log.size(), 8u * 11) << testing::PrintToString(log);
 
-    // The program's folder takes no log (here the day's name is taken by a
-    // folder): the log goes below the account's local application data.
+    // The program's folder takes no log (a folder has the day's name): it goes below the account's local app data.
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t day[16];
@@ -472,16 +461,14 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     fs::remove_all(fallback);
 }
 
-// As LocalSystem (here: allusers=yes) every person's profile is covered,
-// over three runs: a repair while the user at this desktop has a browser
-// running, a check, and the next repair once the browser has gone. Each row
-// is a profile and what each run makes of it.
+// As LocalSystem (here: allusers=yes) every person's profile is covered, over three runs: a repair while the user at
+// this desktop has a browser running, a check, and the next repair once the browser has gone. Each row is a profile
+// and what each run makes of it.
 TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) {
     enum { kBusy, kCheck, kNext, kRuns };
     struct Run {
         std::string bytes;  // the file's, after the run
-        // A line the run writes once, "{profile}" and "{file}" standing for
-        // the paths; empty: the run writes nothing of the profile's folder.
+        // A line the run writes once ("{profile}", "{file}": the paths); empty: nothing of the profile's folder.
         std::string line;
     };
     struct Profile {
@@ -516,8 +503,7 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         const fs::path folder = p.folder ? dir.path() / L"users" / p.folder : fs::path(appData).parent_path().parent_path();
         const fs::path file = p.folder ? folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State" : chrome;
         paths.emplace_back(folder, file);
-        // What lies past the link is neither read nor written (here it is
-        // read through the link).
+        // What lies past the link is neither read nor written (here it is read through the link).
         const fs::path real = p.linkOut ? dir.path() / L"outside" / L"User Data" : file.parent_path();
         if (p.before) fs::create_directories(real), fs::create_directories(file.parent_path().parent_path()),
             testfs::WriteBytes(real / L"Local State", p.before);

@@ -1,7 +1,6 @@
 #pragma once
-// Processes, windows and files held open, as the Windows tests and the
-// stand-in programs they start need them. No test framework here: the
-// stand-ins link none.
+// Processes, windows and files held open, as the Windows tests and the stand-in programs they start need them. No
+// test framework here: the stand-ins link none.
 #include <windows.h>
 
 #include <filesystem>
@@ -9,13 +8,11 @@
 
 namespace testwin {
 
-// The class the browsers give their windows, and the event at which the
-// stand-in browsers end as at log-off.
+// The class the browsers give their windows, and the event at which the stand-in browsers end as at log-off.
 constexpr wchar_t kBrowserClass[] = L"Chrome_WidgetWin_1";
 constexpr wchar_t kLogOffEvent[] = L"DzdE2ELogOff";
 
-// Starts `exe` in its own folder; with `output`, the child writes its
-// standard output and error there.
+// Starts `exe` in its own folder; with `output`, the child writes its standard output and error there.
 inline PROCESS_INFORMATION StartProcess(const std::filesystem::path& exe, const std::wstring& args,
                                         HANDLE output = nullptr) {
     std::wstring cmd = L"\"" + exe.wstring() + L"\" " + args;
@@ -51,8 +48,7 @@ private:
     PROCESS_INFORMATION pi_;
 };
 
-// A window of a class registered on first use; a visible one is shown
-// without taking the activation, as a browser's own windows are.
+// A window of a class registered on first use; a visible one is shown without activation, as a browser's are.
 inline HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD style, HWND parent = nullptr,
                        const wchar_t* title = L"DzdTest", int id = 0) {
     WNDCLASSW wc = {};
@@ -66,8 +62,7 @@ inline HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD style, HWND paren
     return w;
 }
 
-// A file another program holds open with the given sharing, let go after
-// `ms`, or at the end of its scope.
+// A file another program holds open with the given sharing, let go after `ms`, or at the end of its scope.
 class HeldFile {
 public:
     HeldFile(const std::filesystem::path& file, DWORD share, DWORD ms = INFINITE)

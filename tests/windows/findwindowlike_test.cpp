@@ -1,5 +1,4 @@
-// Searches among windows this test creates, with class names no other
-// program uses.
+// Searches among windows this test creates, with class names no other program uses.
 #include "windows/findwindowlike.h"
 
 #include <gtest/gtest.h>
