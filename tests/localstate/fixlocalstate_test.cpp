@@ -33,11 +33,8 @@ TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
         "\x81\x7D",          // a double-byte character whose second byte is a brace
         "\xC3\xA9",          // well-formed
     };
-    struct Encoding {
-        std::string mark;
-        int width;
-        bool bigEndian;
-    } encodings[] = {{"", 1, false}, {"\xEF\xBB\xBF", 1, false}, {"\xFF\xFE", 2, false}, {"\xFE\xFF", 2, true}};
+    struct Encoding { std::string mark; int width; bool bigEndian; } encodings[] = {
+        {"", 1, false}, {"\xEF\xBB\xBF", 1, false}, {"\xFF\xFE", 2, false}, {"\xFE\xFF", 2, true}};
     testfs::TempDir dir;
     const fs::path file = dir / "Local State";
     for (const Encoding& e : encodings) {
@@ -64,33 +61,31 @@ TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
     testfs::TempDir dir;
     const fs::path file = dir / "Local State";
     const std::u16string path = testfs::U16(file), found = u"文件存在：" + path;
-    const std::u16string noScheme = u"excluded_schemes: false", noList = u"browser: add enabled_labs_experiments";
 #ifdef _WIN32
     const uint32_t kDenied = 5;
 #else
     const uint32_t kDenied = EACCES;
 #endif
     const std::string needsRepair = "{\"browser\":{\"x\":1}}";
-    struct Case {
-        std::string bytes;
-        std::function<void()> arrange;
-        FixOutcome outcome;
-        CheckOutcome check;
-        Lines log;
-    } cases[] = {
-        {"", [&] { fs::remove(file); }, FixOutcome::NotFound, CheckOutcome::NotFound, {u"未找到文件:" + path}},
-        {"", [&] { fs::remove(file), fs::create_directory(file); }, FixOutcome::NotFound, CheckOutcome::NotFound,
-         {u"未找到文件:" + path}},
-        {std::string("\xFF\xFE\0\0{\0\0\0", 8), [] {}, FixOutcome::Unreadable, CheckOutcome::CannotRead,
-         {found, u"Cannot read file (error " + N(kErrorNoTranslation) + u"): " + path}},
-        {"", [&] { fs::resize_file(file, uint64_t(1) << 31); }, FixOutcome::Unreadable, CheckOutcome::CannotRead,
-         {found, u"Cannot read file (error " + N(kErrorTooLarge) + u"): " + path}},
-        {"", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
-        {"\xFF\xFE", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
-        {needsRepair, [] { FailFileWriteForTesting(1); }, FixOutcome::NotSaved, CheckOutcome::NeedsRepair,
-         {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kErrorWriteFault) + u")"}},
-        {needsRepair, [&] { fs::permissions(file, fs::perms::all, fs::perm_options::remove); }, FixOutcome::NotSaved,
-         CheckOutcome::NeedsRepair, {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kDenied) + u")"}},
+    const auto notRead = [&](uint32_t e) { return Lines{found, u"Cannot read file (error " + N(e) + u"): " + path}; };
+    // The lines of a run that read the file and ran both rules, then the last one.
+    const auto ran = [&](const std::u16string& last) {
+        return Lines{found, u"excluded_schemes: false", u"browser: add enabled_labs_experiments", last};
+    };
+    const auto notSaved = [&](uint32_t e) { return ran(u"Loal Stage: changed, not saved (error " + N(e) + u")"); };
+    const auto denied = [&] { fs::permissions(file, fs::perms::all, fs::perm_options::remove); };
+    using F = FixOutcome;
+    using C = CheckOutcome;
+    struct Case { std::string bytes; std::function<void()> arrange; F outcome; C check; Lines log; } cases[] = {
+        {"", [&] { fs::remove(file); }, F::NotFound, C::NotFound, {u"未找到文件:" + path}},
+        {"", [&] { fs::remove(file), fs::create_directory(file); }, F::NotFound, C::NotFound, {u"未找到文件:" + path}},
+        {std::string("\xFF\xFE\0\0{\0\0\0", 8), [] {}, F::Unreadable, C::CannotRead,
+         notRead(kErrorNoTranslation)},
+        {"", [&] { fs::resize_file(file, uint64_t(1) << 31); }, F::Unreadable, C::CannotRead, notRead(kErrorTooLarge)},
+        {"", [] {}, F::Unchanged, C::UpToDate, ran(u"Loal Stage: no change")},
+        {"\xFF\xFE", [] {}, F::Unchanged, C::UpToDate, ran(u"Loal Stage: no change")},
+        {needsRepair, [] { FailFileWriteForTesting(1); }, F::NotSaved, C::NeedsRepair, notSaved(kErrorWriteFault)},
+        {needsRepair, denied, F::NotSaved, C::NeedsRepair, notSaved(kDenied)},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(&c - cases);
