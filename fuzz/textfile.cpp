@@ -11,13 +11,7 @@
 #include "textfile/fileio.h"
 #include "textfile/textfile.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
+static void Check(bool ok) { if (!ok) std::abort(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const testfs::TempDir scratch;

@@ -17,11 +17,8 @@ namespace {
 TEST(CheckExitCode, AnUnreadableFileWinsOverOneThatNeedsRepair) {
     using C = CheckOutcome;
     const std::pair<std::vector<C>, int> cases[] = {
-        {{}, 0},
-        {{C::NotFound, C::UpToDate}, 0},
-        {{C::UpToDate, C::NeedsRepair, C::NotFound}, 10},
-        {{C::NeedsRepair, C::CannotRead, C::NeedsRepair}, 1},
-        {{C::CannotRead, C::NeedsRepair}, 1},
+        {{}, 0}, {{C::NotFound, C::UpToDate}, 0}, {{C::UpToDate, C::NeedsRepair, C::NotFound}, 10},
+        {{C::NeedsRepair, C::CannotRead, C::NeedsRepair}, 1}, {{C::CannotRead, C::NeedsRepair}, 1},
     };
     for (const auto& [files, code] : cases) EXPECT_EQ(CheckExitCode(CombineChecks(files)), code) << files.size();
 }
@@ -43,27 +40,15 @@ TEST(BrowserLocalStateFiles, StableChannelsFirstThenTheOthersIfPresent) {
 }
 
 TEST(Profiles, PeoplesAccountsOnly) {
-    const struct {
-        const char16_t* sid;
-        bool person;
-    } cases[] = {
-        {u"S-1-5-21-1004336348-1177238915-682003330-1001", true},
-        {u"S-1-5-21-0-0-0-1000", true},
+    const struct { const char16_t* sid; bool person; } cases[] = {
+        {u"S-1-5-21-1004336348-1177238915-682003330-1001", true}, {u"S-1-5-21-0-0-0-1000", true},
         {u"S-1-12-1-1234567890-1234567890-1234567890-1234567890", true},
-        {u"S-1-5-18", false},                  // LocalSystem
-        {u"S-1-5-19", false},                  // LocalService
-        {u"S-1-5-20", false},                  // NetworkService
+        {u"S-1-5-18", false}, {u"S-1-5-19", false}, {u"S-1-5-20", false},  // LocalSystem, LocalService, NetworkService
         {u"S-1-5-80-956008885-3418522649", false},  // a service's own
         {u"S-1-5-82-3006700770-424185619", false},  // an application pool
-        {u"S-1-5-21", false},
-        {u"S-1-5-21-", false},
-        {u"S-1-5-21-1-2-", false},
-        {u"S-1-5-210-1-2", false},
-        {u"S-1-12-10-1", false},
-        {u"S-1-5-21-1--2", false},
+        {u"S-1-5-21", false}, {u"S-1-5-21-", false}, {u"S-1-5-21-1-2-", false}, {u"S-1-5-210-1-2", false},
+        {u"S-1-12-10-1", false}, {u"S-1-5-21-1--2", false}, {u"s-1-5-21-1-2", false}, {u"", false},
         {u"S-1-5-21-1-2.bak", false},  // a profile Windows set aside
-        {u"s-1-5-21-1-2", false},
-        {u"", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsPersonSid(c.sid), c.person) << testing::PrintToString(std::u16string(c.sid));
     EXPECT_EQ(ProfileLocalAppData(u"C:\\Users\\ann"), u"C:\\Users\\ann\\AppData\\Local");

@@ -51,10 +51,8 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
 #ifdef _WIN32
     // Another program holds the file, sharing writes or not, and lets go
     // after a moment or only well after the entry was given up.
-    struct Hold {
-        DWORD share, ms;
-        bool lands;
-    } holds[] = {{FILE_SHARE_WRITE, 500, true}, {FILE_SHARE_READ, 20, true}, {FILE_SHARE_READ, 500, false}};
+    struct Hold { DWORD share, ms; bool lands; } holds[] = {
+        {FILE_SHARE_WRITE, 500, true}, {FILE_SHARE_READ, 20, true}, {FILE_SHARE_READ, 500, false}};
     for (const Hold& hold : holds) {
         SCOPED_TRACE(&hold - holds);
         testfs::WriteBytes(file, "x");
