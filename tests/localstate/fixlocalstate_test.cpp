@@ -25,20 +25,18 @@ std::string In(const std::string& ascii, int width, bool bigEndian) {
 // check reads, sit inside a group the scheme rule copies and before a list it extends.
 TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
     const std::string oddBytes[] = {
-        "\xC0\xAF",          // overlong
-        "\xF5\xFF",          // bytes no UTF-8 has
+        "\xC0\xAF", "\xF5\xFF", "\xC3\xA9",        // overlong, bytes no UTF-8 has, well-formed
         std::string("\xED\xA0\x80\0", 4),  // a surrogate in UTF-8, then a NUL
-        "\xE9\"",            // a lead byte of code page 936 before a quote
-        std::string("\x00\xD8", 2),  // a lone surrogate in UTF-16LE
-        "\x81\x7D",          // a double-byte character whose second byte is a brace
-        "\xC3\xA9",          // well-formed
+        "\xE9\"",                          // a lead byte of code page 936 before a quote
+        std::string("\x00\xD8", 2),        // a lone surrogate in UTF-16LE
+        "\x81\x7D",                        // a double-byte character whose second byte is a brace
     };
     struct Encoding { std::string mark; int width; bool bigEndian; } encodings[] = {
         {"", 1, false}, {"\xEF\xBB\xBF", 1, false}, {"\xFF\xFE", 2, false}, {"\xFE\xFF", 2, true}};
     testfs::TempDir dir;
     const fs::path file = dir / "Local State";
-    for (const Encoding& e : encodings) {
-        for (const std::string& odd : oddBytes) {
+    for (const Encoding& e : encodings)
+        for (const std::string& odd : oddBytes)
             for (const std::string tail : {"", "\x7B"}) {
                 // In UTF-8 the second byte of the pair is a brace of its own.
                 if ((e.width == 1 && !tail.empty()) || (e.mark.size() == 3 && odd == "\x81\x7D")) continue;
@@ -51,8 +49,6 @@ TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
                 EXPECT_EQ(FixLocalState(testfs::U16(file), [](const std::u16string&) {}), FixOutcome::Saved);
                 EXPECT_EQ(testfs::ReadBytes(file), text("false", "\"block-insecure-private-network-requests@2\","));
             }
-        }
-    }
 }
 
 std::u16string N(uint32_t n) { return testfs::U16(std::to_string(n)); }
@@ -103,8 +99,7 @@ TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
             fs::permissions(file, fs::perms::owner_all, fs::perm_options::add);
         }
         fs::remove(file);
-        // No temporary file is left behind.
-        EXPECT_TRUE(fs::is_empty(dir.path()));
+        EXPECT_TRUE(fs::is_empty(dir.path()));  // no temporary file left behind
     }
 }
 

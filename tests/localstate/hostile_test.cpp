@@ -29,11 +29,9 @@ const std::string kNew = "{\"browser\":{\"enabled_labs_experiments\":[\"block-in
 // Every file below the folder, links not followed, with its bytes.
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
-        const fs::path relative = fs::relative(it->path(), folder);
-        if (it->is_symlink()) files[relative.string()] = "-> link";
-        else if (it->is_regular_file()) files[relative.string()] = testfs::ReadBytes(it->path());
-    }
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder))
+        if (e.is_symlink() || e.is_regular_file())
+            files[fs::relative(e.path(), folder).string()] = e.is_symlink() ? "-> link" : testfs::ReadBytes(e.path());
     return files;
 }
 
@@ -110,9 +108,8 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowed) {
         const bool saved = row.outcome == FixOutcome::Saved;
         EXPECT_EQ(std::count(log.begin(), log.end(), u"Link in path, not followed: " + path), saved ? 0 : 1)
             << testing::PrintToString(log);
-        // Nothing new, nothing gone, nothing changed, no temporary file left;
-        // a repair changed the file where the path leads (seen through a
-        // link too where the link reads as a plain folder).
+        // Nothing new, gone or changed, no temporary file left; a repair changed the file where the path leads
+        // (seen through a link too where the link reads as a plain folder).
         if (saved)
             for (auto& [name, bytes] : t.before) bytes = bytes == kOld ? kNew : bytes;
         EXPECT_EQ(Snapshot(t.dir.path()), t.before);

@@ -13,9 +13,8 @@ using Lines = std::vector<std::u16string>;
 const std::u16string E = u"\"block-insecure-private-network-requests@2\"",
                      Old = u"\"block-insecure-private-network-requests@1\"";
 const std::u16string kSchemeOn = u"excluded_schemes: true", kSchemeOff = u"excluded_schemes: false";
-const std::u16string kAdd = u"browser: add block-insecure-private-network-requests@2",
-                     kReplace = u"browser: replace block-insecure-private-network-requests@2",
-                     kAdd2 = u"browser: add2 block-insecure-private-network-requests@2",
+const std::u16string kEntry = u" block-insecure-private-network-requests@2", kAdd = u"browser: add" + kEntry,
+                     kReplace = u"browser: replace" + kEntry, kAdd2 = u"browser: add2" + kEntry,
                      kNewList = u"browser: add enabled_labs_experiments";
 const std::u16string L = u"\"enabled_labs_experiments\":[", Ls = u"\"enabled_labs_experiments\" : [";
 
@@ -60,7 +59,7 @@ TEST(Repair, EveryBranchOfBothRules) {
         return s;
     };
     SetPendingMessagesHook([] { ++g_pumped; });
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         for (bool saved : {false, true}) {
             const std::u16string in = saved ? crLf(c.in) : c.in, out = c.out.empty() ? in : saved ? crLf(c.out) : c.out;
             // In both widths, in a buffer with room to spare and in one the
@@ -77,7 +76,6 @@ TEST(Repair, EveryBranchOfBothRules) {
             for (size_t capacity : {in.size() + 4096, in.size()})
                 check(EditOf<uint8_t>(in, capacity)), check(EditOf<char16_t>(in, capacity));
         }
-    }
     SetPendingMessagesHook(nullptr);
 }
 
