@@ -55,8 +55,8 @@ TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
 TEST(Regex, LongRunsEndWhereTheirStateChanges) {
     const auto p = regex::Compile(u"x[^}]*?\"v\"");
     ASSERT_TRUE(p);
-    for (char16_t filler : {u'a', u'\x3A9'}) {
-        for (size_t run = 0; run <= 1100; run += run < 40 ? 1 : 1060) {  // and one past the near look for a brace
+    for (char16_t filler : {u'a', u'\x3A9'})
+        for (size_t run = 0; run <= 1100; run += run < 40 ? 1 : 1060)  // and one past the near look for a brace
             for (bool brace : {true, false}) {
                 const std::u16string text = u"x" + std::u16string(run, filler) + (brace ? u"}x\"v\"" : u"\"v\"");
                 const std::string bytes(text.begin(), text.end());
@@ -68,8 +68,6 @@ TEST(Regex, LongRunsEndWhereTheirStateChanges) {
                 EXPECT_EQ(wide[1], text.size()) << run;
                 EXPECT_EQ(narrow, wide) << run;
             }
-        }
-    }
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
     const std::u16string path = testfs::U16(file);
     // An unmarked file's bytes also stand at every offset of the blocks and
     // words the UTF-8 check skips ASCII by, and before a tail after them.
-    for (const Case& c : cases) {
-        for (size_t offset = 0; offset < (c.mark == 0 && !c.bytes.empty() ? 64 : 1); ++offset) {
+    for (const Case& c : cases)
+        for (size_t offset = 0; offset < (c.mark == 0 && !c.bytes.empty() ? 64 : 1); ++offset)
             for (size_t tail : {0, c.mark == 0 && !c.bytes.empty() ? 40 : 0}) {
                 SCOPED_TRACE(testing::Message() << testing::PrintToString(c.bytes) << " at " << offset << ", tail " << tail);
                 testfs::WriteBytes(file, B(offset, ' ') + c.bytes + B(tail, ' '));
@@ -48,8 +48,6 @@ TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
                 EXPECT_EQ(read.markLength, c.mark);
                 EXPECT_EQ(TextFileUnits(read), std::u16string(offset, u' ') + c.units + std::u16string(tail, u' '));
             }
-        }
-    }
     // UTF-32 has no units, and a missing file no bytes.
     for (const B& refused : {B("\xFF\xFE\0\0{\0\0\0", 8), B("\0\0\xFE\xFF", 4), B()}) {
         if (refused.empty()) testfs::fs::remove(file);
