@@ -25,18 +25,14 @@ TEST(CheckExitCode, AnUnreadableFileWinsOverOneThatNeedsRepair) {
 
 TEST(BrowserLocalStateFiles, StableChannelsFirstThenTheOthersIfPresent) {
     const std::vector<BrowserFile> files = BrowserLocalStateFiles(u"C:\\U\\L");
-    std::vector<std::u16string> paths;
-    std::vector<bool> onlyIfPresent;
-    for (const BrowserFile& f : files) paths.push_back(f.path), onlyIfPresent.push_back(f.onlyIfPresent);
-    const std::vector<std::u16string> expected = {
-        u"C:\\U\\L\\Google\\Chrome\\User Data\\Local State",      u"C:\\U\\L\\Microsoft\\Edge\\User Data\\Local State",
-        u"C:\\U\\L\\Google\\Chrome Beta\\User Data\\Local State", u"C:\\U\\L\\Google\\Chrome Dev\\User Data\\Local State",
-        u"C:\\U\\L\\Google\\Chrome SxS\\User Data\\Local State",  u"C:\\U\\L\\Chromium\\User Data\\Local State",
-        u"C:\\U\\L\\Microsoft\\Edge Beta\\User Data\\Local State", u"C:\\U\\L\\Microsoft\\Edge Dev\\User Data\\Local State",
-        u"C:\\U\\L\\Microsoft\\Edge SxS\\User Data\\Local State",
-    };
-    EXPECT_EQ(paths, expected);
-    EXPECT_EQ(onlyIfPresent, (std::vector<bool>{false, false, true, true, true, true, true, true, true}));
+    const std::u16string browsers[] = {u"Google\\Chrome",      u"Microsoft\\Edge",     u"Google\\Chrome Beta",
+                                       u"Google\\Chrome Dev",  u"Google\\Chrome SxS",  u"Chromium",
+                                       u"Microsoft\\Edge Beta", u"Microsoft\\Edge Dev", u"Microsoft\\Edge SxS"};
+    ASSERT_EQ(files.size(), std::size(browsers));
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i].path, u"C:\\U\\L\\" + browsers[i] + u"\\User Data\\Local State");
+        EXPECT_EQ(files[i].onlyIfPresent, i >= 2) << i;
+    }
 }
 
 TEST(Profiles, PeoplesAccountsOnly) {
