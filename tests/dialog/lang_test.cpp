@@ -1,5 +1,4 @@
-// The three sets of interface texts, written with escapes so that a slip in
-// either spelling shows up as a difference.
+// The three sets of interface texts, written with escapes so that a slip in either spelling shows as a difference.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -37,8 +36,7 @@ TEST(SetLanguage, EachCodeReplacesAllSixTexts) {
             SetLanguage(code == 1 ? 0 : 1);  // every text is replaced, none kept
             SetLanguage(code);
             EXPECT_EQ((std::vector<std::u16string>{TitleText, PromptText, OkText, CancelText, DoneText, FailText}),
-                      c.texts)
-                << code;
+                      c.texts) << code;
         }
 }
 

@@ -13,9 +13,8 @@ TEST(Layout, DesignInPixels) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dpi);
-        const PixelSize client = ClientSizeForDpi(c.dpi);
-        EXPECT_EQ(client.width, c.clientWidth);
-        EXPECT_EQ(client.height, c.clientHeight);
+        EXPECT_EQ(ClientSizeForDpi(c.dpi).width, c.clientWidth);
+        EXPECT_EQ(ClientSizeForDpi(c.dpi).height, c.clientHeight);
         EXPECT_EQ(FontHeightForDpi(frmMainDesign::kFontPoints, c.dpi), c.fontHeight);
         const TwipsRect* design[] = {&frmMainDesign::kLblMsg, &frmMainDesign::kCmdOk, &frmMainDesign::kCmdCancel};
         const int* want[] = {c.label, c.ok, c.cancel};

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/cmdline.h"
 #include "app/unattended.h"
 #include "fixrun/browserfiles.h"
 #include "fixrun/outcome.h"
@@ -11,9 +10,8 @@
 
 namespace {
 
-// A check's exit code: a file that cannot be read makes any answer a guess
-// (1), wherever it comes; one that needs repair is 10; missing or repaired
-// files say nothing.
+// A check's exit code: a file that cannot be read makes any answer a guess (1), wherever it comes; one that needs
+// repair is 10; missing or repaired files say nothing.
 TEST(CheckExitCode, AnUnreadableFileWinsOverOneThatNeedsRepair) {
     using C = CheckOutcome;
     const std::pair<std::vector<C>, int> cases[] = {

@@ -1,6 +1,5 @@
-// A run for another user goes through folders that user controls. From the
-// profile down, a link anywhere is refused, and nothing outside the profile
-// is read, written, created or removed; the user's own run follows links.
+// A run for another user goes through folders that user controls. From the profile down, a link anywhere is refused,
+// and nothing outside the profile is read, written, created or removed; the user's own run follows links.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -117,9 +116,8 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowed) {
 }
 
 #if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
-// A file made to grow past the memory there is costs that file's repair
-// only: it is left as it was, the line says why, and the next file is
-// repaired. Run in a child process under a memory limit.
+// A file made to grow past the memory there is costs that file's repair only: it is left as it was, the line says
+// why, and the next file is repaired. Run in a child process under a memory limit.
 TEST(FixLocalState, AFileThatExhaustsMemoryCostsOnlyItsOwnRepair) {
     testfs::TempDir dir;
     const fs::path huge = dir / "huge", next = dir / "next";

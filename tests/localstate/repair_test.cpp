@@ -62,8 +62,7 @@ TEST(Repair, EveryBranchOfBothRules) {
     for (const Case& c : cases)
         for (bool saved : {false, true}) {
             const std::u16string in = saved ? crLf(c.in) : c.in, out = c.out.empty() ? in : saved ? crLf(c.out) : c.out;
-            // In both widths, in a buffer with room to spare and in one the
-            // first growing replacement outgrows.
+            // In both widths, in a buffer with room to spare and in one the first growing replacement outgrows.
             auto check = [&](auto edited) {
                 Lines log;
                 g_pumped = 0;

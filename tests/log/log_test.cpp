@@ -32,8 +32,7 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     ASSERT_TRUE(AppendLogEntry(path, t, u"a"));
     ASSERT_TRUE(AppendLogEntry(path, t, u"b\r\nc"));
     EXPECT_EQ(testfs::ReadBytes(file), "2026-01-02 03:04:05  a\r\n2026-01-02 03:04:05  b\r\nc");
-    // Whoever can write beside the program cannot point its log elsewhere,
-    // by a link or by a second name.
+    // Whoever can write beside the program cannot point its log elsewhere, by a link or by a second name.
     const testfs::fs::path elsewhere = dir / "elsewhere.txt", planted = dir / "planted.txt";
     testfs::WriteBytes(elsewhere, "x");
 #ifdef _WIN32

@@ -8,11 +8,9 @@
 
 namespace {
 
-// The literal scans, forwards and from the end, against unit-by-unit ones,
-// in both widths, on texts crowded with near misses (each unit of the
-// literal changed in turn, so every pair of probes hits somewhere without
-// the whole literal), with the literal itself, in mixed case, planted at
-// every offset a 32-unit block and the tail can put it at.
+// The literal scans, forwards and from the end, against unit-by-unit ones in both widths, on texts crowded with near
+// misses (each unit of the literal changed in turn, so every pair of probes hits somewhere without the whole literal)
+// and the literal itself in mixed case, planted at every offset in a 32-unit block and the tail.
 TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
     for (std::string lit : {"\"browser\"", "block-insecure-private-network-requests@", "\"vezoverove\"", "z", "_x"}) {
         std::u16string misses;
@@ -49,9 +47,8 @@ TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
     }
 }
 
-// A state that keeps to a long run is passed over to the next unit that
-// can change it: every run length, of ASCII and of high units, must end
-// exactly at a closing brace (no match from there) or at the literal.
+// A state that keeps to a long run is passed over to the next unit that can change it: every run length, of ASCII and
+// of high units, must end exactly at a closing brace (no match from there) or at the literal.
 TEST(Regex, LongRunsEndWhereTheirStateChanges) {
     const auto p = regex::Compile(u"x[^}]*?\"v\"");
     ASSERT_TRUE(p);

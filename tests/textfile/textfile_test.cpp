@@ -9,9 +9,8 @@ namespace {
 
 using B = std::string;
 
-// The encoding the reader finds in a file, its mark, and the units the
-// rules search: ASCII as it is, any other byte of an 8-bit file marked
-// FF00 so that no rule can take it for a quote or a brace.
+// The encoding the reader finds in a file, its mark, and the units the rules search: ASCII as it is, any other byte
+// of an 8-bit file marked FF00 so that no rule can take it for a quote or a brace.
 TEST(ReadTextFileBytes, FindsTheEncodingTheMarkAndTheUnits) {
     struct Case { B bytes; TextEncoding encoding; size_t mark; std::u16string units; } cases[] = {
         {"", encAnsi, 0, u""}, {"{\"x\":true}", encAnsi, 0, u"{\"x\":true}"}, {"\xC3\xA9", encUtf8, 0, u"\xFFC3\xFFA9"},
