@@ -1,7 +1,6 @@
-// The pattern engine against PCRE2. Raw bytes as pattern and text must never
-// crash or hang it; patterns built from the bytes in the syntax the rules
-// use must give exactly PCRE2's matches, groups included, over 16-bit units
-// and over bytes, and the replace-all those matches make.
+// The pattern engine against PCRE2. Raw bytes as pattern and text must never crash or hang it; patterns built from
+// the bytes in the syntax the rules use must give exactly PCRE2's matches, groups included, over 16-bit units and
+// over bytes, and the replace-all those matches make.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -32,10 +31,9 @@ const char16_t* const kRepeats[] = {u"", u"", u"?", u"*?", u"*", u"+", u"??", u"
 std::u16string Sequence(Draw& draw, int depth) {
     std::u16string out;
     for (uint32_t n = draw(6); n > 0; --n) {
-        const uint32_t kind = draw(8);
         // As in the rules, groups are not repeated (PCRE2 and the scripting
         // runtime disagree on what a repeated group captures), nor more than nine.
-        if (kind == 0 && depth < 3 && draw.groups++ < 9) out += u"(" + Sequence(draw, depth + 1) + u")";
+        if (draw(8) == 0 && depth < 3 && draw.groups++ < 9) out += u"(" + Sequence(draw, depth + 1) + u")";
         else out += kAtoms[draw(13)], out += kRepeats[draw(8)];  // in this order: a comma sequences
     }
     return out;
@@ -65,13 +63,10 @@ bool Pcre2Matches(const std::u16string& pattern, const std::u16string& text, std
 
 // The text in either width: as bytes, each unit's low byte.
 template <class Unit>
-std::vector<Unit> UnitsOf(const std::u16string& text) {
-    return {text.begin(), text.end()};
-}
+std::vector<Unit> UnitsOf(const std::u16string& text) { return {text.begin(), text.end()}; }
 
-// The replace-all made in a text of `capacity` units starting `offset`
-// units into a buffer of exactly that size, so that a write past it is seen;
-// the test on that text first, which must find a match unless none is expected.
+// The replace-all made in a text of `capacity` units starting `offset` units into a buffer of exactly that size, so
+// that a write past it is seen; the test on that text first, which must find a match unless none is expected.
 template <class Unit>
 std::vector<Unit> InPlace(const std::u16string& text, size_t offset, size_t capacity, const std::u16string& pattern,
                           const std::u16string& replacement, bool expectNone) {
@@ -116,11 +111,10 @@ void Generated(Draw draw) {
     // In place, in both widths, behind a mark: with room to spare, in a
     // buffer the result exactly fits, and in one it outgrows.
     const size_t offset = draw(3), fits = std::max(text.size(), want.size());
-    for (size_t capacity : {fits + 1 + draw(16), fits, text.size()}) {
+    for (size_t capacity : {fits + 1 + draw(16), fits, text.size()})
         if (InPlace<uint8_t>(text, offset, capacity, pattern, replacement, expected.empty()) != UnitsOf<uint8_t>(want) ||
             InPlace<char16_t>(text, offset, capacity, pattern, replacement, expected.empty()) != UnitsOf<char16_t>(want))
             std::abort();
-    }
 }
 
 }  // namespace

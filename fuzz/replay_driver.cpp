@@ -1,6 +1,5 @@
-// Stands in for libFuzzer where it is not available: feeds the target its
-// seed corpus, then pseudo-random mutations of it, so the target runs under
-// the sanitizers as part of the ordinary test suite.
+// Stands in for libFuzzer where it is not available: feeds the target its seed corpus, then pseudo-random mutations
+// of it, so the target runs under the sanitizers as part of the ordinary test suite.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,10 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 int main(int argc, char** argv) {
     std::vector<std::string> seeds(1);
     if (argc > 1)
-        for (const auto& e : std::filesystem::directory_iterator(argv[1])) {
-            std::ifstream in(e.path(), std::ios::binary);
-            seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
+        for (const auto& e : std::filesystem::directory_iterator(argv[1]))
+            seeds.emplace_back(std::istreambuf_iterator<char>(std::ifstream(e.path(), std::ios::binary).rdbuf()),
+                               std::istreambuf_iterator<char>());
     const char* runsText = std::getenv("DZD_FUZZ_RUNS");
     const size_t runs = seeds.size() + (runsText ? std::strtoul(runsText, nullptr, 10) : 20000);
     std::mt19937_64 rng(0x5eed);

@@ -1,6 +1,5 @@
-// Arbitrary bytes as a Local State file. The repair either leaves it alone
-// or changes it only where a rule wrote: what it writes must read back as
-// the units the rules produced, with every byte outside them kept.
+// Arbitrary bytes as a Local State file. The repair either leaves it alone or changes it only where a rule wrote:
+// what it writes must read back as the units the rules produced, with every byte outside them kept.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -11,13 +10,7 @@
 #include "textfile/fileio.h"
 #include "textfile/textfile.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
+static void Check(bool ok) { if (!ok) std::abort(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const testfs::TempDir scratch;
@@ -28,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t error = 0;
     const bool read = ReadTextFileBytes(FolderHandle::OpenFor(path), file, &error);
     std::vector<std::u16string> lines;
-    // The oracle: the rules on a copy of the file's units, whatever width
-    // and buffer the repair itself edits them in.
+    // The oracle: the rules on a copy of the file's units, whatever width and buffer the repair edits them in.
     regex::EditText<char16_t> expected = regex::EditCopy(read ? TextFileUnits(file) : std::u16string());
     ApplyLocalStateRules(expected, &lines);
     const FixOutcome outcome = FixLocalState(path, [](const std::u16string&) {});
@@ -37,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(read || (outcome == FixOutcome::Unreadable && after == before));
     if (!read) return 0;
     Check((outcome == FixOutcome::Saved) == (after != before));
-    // The new file read again gives the rules' units; the mark and, for
-    // UTF-16, an odd last byte stay where they were.
+    // The new file read again gives the rules' units; the mark and, for UTF-16, an odd last byte stay put.
     TextFileBytes again;
     Check(ReadTextFileBytes(FolderHandle::OpenFor(path), again, &error) && again.encoding == file.encoding);
     Check(TextFileUnits(again) == std::u16string_view(expected.Data(), expected.Size()) && after.compare(0, file.markLength, before, 0, file.markLength) == 0);

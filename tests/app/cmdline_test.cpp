@@ -18,12 +18,7 @@ TEST(GetQueryValue, FirstUsablePairWithTheKeyWins) {
 // Whole command lines, from what the platform hands over to what start-up
 // decides: the cleaned text, the log switch and the run mode.
 TEST(CommandLine, CleanedTextLogSwitchAndMode) {
-    const struct {
-        const char16_t *full, *cleaned;
-        bool log;
-        RunMode mode;
-        bool allProfiles;
-    } cases[] = {
+    const struct { const char16_t *full, *cleaned; bool log; RunMode mode; bool allProfiles; } cases[] = {
         {u"x.exe vezoverove://log=yes/", u"log=yes", true, RunMode::Dialog, false},
         {u"\"C:\\A B\\x.exe\"  \"vezoverove://log=yes/\"", u"log=yes", true, RunMode::Dialog, false},
         {u"x.exe", u"", false, RunMode::Dialog, false},

@@ -1,5 +1,4 @@
-// The three sets of interface texts, written with escapes so that a slip in
-// either spelling shows up as a difference.
+// The three sets of interface texts, written with escapes so that a slip in either spelling shows as a difference.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -10,11 +9,8 @@
 namespace {
 
 TEST(SetLanguage, EachCodeReplacesAllSixTexts) {
-    struct Case {
-        std::vector<std::int32_t> codes;
-        std::vector<std::u16string> texts;  // title, prompt, ok, cancel, done, fail
-    };
-    const Case cases[] = {
+    // The texts: title, prompt, ok, cancel, done, fail.
+    const struct { std::vector<std::int32_t> codes; std::vector<std::u16string> texts; } cases[] = {
         {{0},
          {u"Quillpad - Chrome/Edge\u8bbe\u7f6e\u4fee\u590d\u5de5\u5177",
           u"\u4fee\u590d\u7a0b\u5e8f\u4f1a\u5173\u95ed\u6240\u6709\u5f53\u524d\u6253\u5f00\u7684 Google "
@@ -35,13 +31,12 @@ TEST(SetLanguage, EachCodeReplacesAllSixTexts) {
           u"\u90e8\u5206\u8a2d\u5b9a\u672a\u80fd\u4fee\u5fa9\uff0c\u8acb\u95dc\u9589\u700f\u89bd\u5668\u5f8c\u91cd"
           u"\u8a66\u3002"}},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         for (std::int32_t code : c.codes) {
             SetLanguage(code == 1 ? 0 : 1);  // every text is replaced, none kept
             SetLanguage(code);
             EXPECT_EQ((std::vector<std::u16string>{TitleText, PromptText, OkText, CancelText, DoneText, FailText}),
-                      c.texts)
-                << code;
+                      c.texts) << code;
         }
 }
 

@@ -7,19 +7,14 @@
 namespace {
 
 TEST(Layout, DesignInPixels) {
-    struct Case {
-        int dpi, clientWidth, clientHeight, fontHeight;
-        int label[4], ok[4], cancel[4];
-    };
-    const Case cases[] = {
+    const struct { int dpi, clientWidth, clientHeight, fontHeight, label[4], ok[4], cancel[4]; } cases[] = {
         {96, 490, 228, -16, {32, 24, 425, 105}, {88, 144, 121, 41}, {248, 144, 121, 41}},
         {144, 735, 342, -24, {48, 36, 638, 158}, {132, 216, 182, 62}, {372, 216, 182, 62}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.dpi);
-        const PixelSize client = ClientSizeForDpi(c.dpi);
-        EXPECT_EQ(client.width, c.clientWidth);
-        EXPECT_EQ(client.height, c.clientHeight);
+        EXPECT_EQ(ClientSizeForDpi(c.dpi).width, c.clientWidth);
+        EXPECT_EQ(ClientSizeForDpi(c.dpi).height, c.clientHeight);
         EXPECT_EQ(FontHeightForDpi(frmMainDesign::kFontPoints, c.dpi), c.fontHeight);
         const TwipsRect* design[] = {&frmMainDesign::kLblMsg, &frmMainDesign::kCmdOk, &frmMainDesign::kCmdCancel};
         const int* want[] = {c.label, c.ok, c.cancel};

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/cmdline.h"
 #include "app/unattended.h"
 #include "fixrun/browserfiles.h"
 #include "fixrun/outcome.h"
@@ -11,59 +10,39 @@
 
 namespace {
 
-// A check's exit code: a file that cannot be read makes any answer a guess
-// (1), wherever it comes; one that needs repair is 10; missing or repaired
-// files say nothing.
+// A check's exit code: a file that cannot be read makes any answer a guess (1), wherever it comes; one that needs
+// repair is 10; missing or repaired files say nothing.
 TEST(CheckExitCode, AnUnreadableFileWinsOverOneThatNeedsRepair) {
     using C = CheckOutcome;
     const std::pair<std::vector<C>, int> cases[] = {
-        {{}, 0},
-        {{C::NotFound, C::UpToDate}, 0},
-        {{C::UpToDate, C::NeedsRepair, C::NotFound}, 10},
-        {{C::NeedsRepair, C::CannotRead, C::NeedsRepair}, 1},
-        {{C::CannotRead, C::NeedsRepair}, 1},
+        {{}, 0}, {{C::NotFound, C::UpToDate}, 0}, {{C::UpToDate, C::NeedsRepair, C::NotFound}, 10},
+        {{C::NeedsRepair, C::CannotRead, C::NeedsRepair}, 1}, {{C::CannotRead, C::NeedsRepair}, 1},
     };
     for (const auto& [files, code] : cases) EXPECT_EQ(CheckExitCode(CombineChecks(files)), code) << files.size();
 }
 
 TEST(BrowserLocalStateFiles, StableChannelsFirstThenTheOthersIfPresent) {
     const std::vector<BrowserFile> files = BrowserLocalStateFiles(u"C:\\U\\L");
-    std::vector<std::u16string> paths;
-    std::vector<bool> onlyIfPresent;
-    for (const BrowserFile& f : files) paths.push_back(f.path), onlyIfPresent.push_back(f.onlyIfPresent);
-    const std::vector<std::u16string> expected = {
-        u"C:\\U\\L\\Google\\Chrome\\User Data\\Local State",      u"C:\\U\\L\\Microsoft\\Edge\\User Data\\Local State",
-        u"C:\\U\\L\\Google\\Chrome Beta\\User Data\\Local State", u"C:\\U\\L\\Google\\Chrome Dev\\User Data\\Local State",
-        u"C:\\U\\L\\Google\\Chrome SxS\\User Data\\Local State",  u"C:\\U\\L\\Chromium\\User Data\\Local State",
-        u"C:\\U\\L\\Microsoft\\Edge Beta\\User Data\\Local State", u"C:\\U\\L\\Microsoft\\Edge Dev\\User Data\\Local State",
-        u"C:\\U\\L\\Microsoft\\Edge SxS\\User Data\\Local State",
-    };
-    EXPECT_EQ(paths, expected);
-    EXPECT_EQ(onlyIfPresent, (std::vector<bool>{false, false, true, true, true, true, true, true, true}));
+    const std::u16string browsers[] = {u"Google\\Chrome",      u"Microsoft\\Edge",     u"Google\\Chrome Beta",
+                                       u"Google\\Chrome Dev",  u"Google\\Chrome SxS",  u"Chromium",
+                                       u"Microsoft\\Edge Beta", u"Microsoft\\Edge Dev", u"Microsoft\\Edge SxS"};
+    ASSERT_EQ(files.size(), std::size(browsers));
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i].path, u"C:\\U\\L\\" + browsers[i] + u"\\User Data\\Local State");
+        EXPECT_EQ(files[i].onlyIfPresent, i >= 2) << i;
+    }
 }
 
 TEST(Profiles, PeoplesAccountsOnly) {
-    const struct {
-        const char16_t* sid;
-        bool person;
-    } cases[] = {
-        {u"S-1-5-21-1004336348-1177238915-682003330-1001", true},
-        {u"S-1-5-21-0-0-0-1000", true},
+    const struct { const char16_t* sid; bool person; } cases[] = {
+        {u"S-1-5-21-1004336348-1177238915-682003330-1001", true}, {u"S-1-5-21-0-0-0-1000", true},
         {u"S-1-12-1-1234567890-1234567890-1234567890-1234567890", true},
-        {u"S-1-5-18", false},                  // LocalSystem
-        {u"S-1-5-19", false},                  // LocalService
-        {u"S-1-5-20", false},                  // NetworkService
+        {u"S-1-5-18", false}, {u"S-1-5-19", false}, {u"S-1-5-20", false},  // LocalSystem, LocalService, NetworkService
         {u"S-1-5-80-956008885-3418522649", false},  // a service's own
         {u"S-1-5-82-3006700770-424185619", false},  // an application pool
-        {u"S-1-5-21", false},
-        {u"S-1-5-21-", false},
-        {u"S-1-5-21-1-2-", false},
-        {u"S-1-5-210-1-2", false},
-        {u"S-1-12-10-1", false},
-        {u"S-1-5-21-1--2", false},
+        {u"S-1-5-21", false}, {u"S-1-5-21-", false}, {u"S-1-5-21-1-2-", false}, {u"S-1-5-210-1-2", false},
+        {u"S-1-12-10-1", false}, {u"S-1-5-21-1--2", false}, {u"s-1-5-21-1-2", false}, {u"", false},
         {u"S-1-5-21-1-2.bak", false},  // a profile Windows set aside
-        {u"s-1-5-21-1-2", false},
-        {u"", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsPersonSid(c.sid), c.person) << testing::PrintToString(std::u16string(c.sid));
     EXPECT_EQ(ProfileLocalAppData(u"C:\\Users\\ann"), u"C:\\Users\\ann\\AppData\\Local");

@@ -25,23 +25,18 @@ std::string In(const std::string& ascii, int width, bool bigEndian) {
 // check reads, sit inside a group the scheme rule copies and before a list it extends.
 TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
     const std::string oddBytes[] = {
-        "\xC0\xAF",          // overlong
-        "\xF5\xFF",          // bytes no UTF-8 has
+        "\xC0\xAF", "\xF5\xFF", "\xC3\xA9",        // overlong, bytes no UTF-8 has, well-formed
         std::string("\xED\xA0\x80\0", 4),  // a surrogate in UTF-8, then a NUL
-        "\xE9\"",            // a lead byte of code page 936 before a quote
-        std::string("\x00\xD8", 2),  // a lone surrogate in UTF-16LE
-        "\x81\x7D",          // a double-byte character whose second byte is a brace
-        "\xC3\xA9",          // well-formed
+        "\xE9\"",                          // a lead byte of code page 936 before a quote
+        std::string("\x00\xD8", 2),        // a lone surrogate in UTF-16LE
+        "\x81\x7D",                        // a double-byte character whose second byte is a brace
     };
-    struct Encoding {
-        std::string mark;
-        int width;
-        bool bigEndian;
-    } encodings[] = {{"", 1, false}, {"\xEF\xBB\xBF", 1, false}, {"\xFF\xFE", 2, false}, {"\xFE\xFF", 2, true}};
+    struct Encoding { std::string mark; int width; bool bigEndian; } encodings[] = {
+        {"", 1, false}, {"\xEF\xBB\xBF", 1, false}, {"\xFF\xFE", 2, false}, {"\xFE\xFF", 2, true}};
     testfs::TempDir dir;
     const fs::path file = dir / "Local State";
-    for (const Encoding& e : encodings) {
-        for (const std::string& odd : oddBytes) {
+    for (const Encoding& e : encodings)
+        for (const std::string& odd : oddBytes)
             for (const std::string tail : {"", "\x7B"}) {
                 // In UTF-8 the second byte of the pair is a brace of its own.
                 if ((e.width == 1 && !tail.empty()) || (e.mark.size() == 3 && odd == "\x81\x7D")) continue;
@@ -54,8 +49,6 @@ TEST(FixLocalState, OnlyTheRulesSpansChangeWhateverTheFileHolds) {
                 EXPECT_EQ(FixLocalState(testfs::U16(file), [](const std::u16string&) {}), FixOutcome::Saved);
                 EXPECT_EQ(testfs::ReadBytes(file), text("false", "\"block-insecure-private-network-requests@2\","));
             }
-        }
-    }
 }
 
 std::u16string N(uint32_t n) { return testfs::U16(std::to_string(n)); }
@@ -64,33 +57,31 @@ TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
     testfs::TempDir dir;
     const fs::path file = dir / "Local State";
     const std::u16string path = testfs::U16(file), found = u"文件存在：" + path;
-    const std::u16string noScheme = u"excluded_schemes: false", noList = u"browser: add enabled_labs_experiments";
 #ifdef _WIN32
     const uint32_t kDenied = 5;
 #else
     const uint32_t kDenied = EACCES;
 #endif
     const std::string needsRepair = "{\"browser\":{\"x\":1}}";
-    struct Case {
-        std::string bytes;
-        std::function<void()> arrange;
-        FixOutcome outcome;
-        CheckOutcome check;
-        Lines log;
-    } cases[] = {
-        {"", [&] { fs::remove(file); }, FixOutcome::NotFound, CheckOutcome::NotFound, {u"未找到文件:" + path}},
-        {"", [&] { fs::remove(file), fs::create_directory(file); }, FixOutcome::NotFound, CheckOutcome::NotFound,
-         {u"未找到文件:" + path}},
-        {std::string("\xFF\xFE\0\0{\0\0\0", 8), [] {}, FixOutcome::Unreadable, CheckOutcome::CannotRead,
-         {found, u"Cannot read file (error " + N(kErrorNoTranslation) + u"): " + path}},
-        {"", [&] { fs::resize_file(file, uint64_t(1) << 31); }, FixOutcome::Unreadable, CheckOutcome::CannotRead,
-         {found, u"Cannot read file (error " + N(kErrorTooLarge) + u"): " + path}},
-        {"", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
-        {"\xFF\xFE", [] {}, FixOutcome::Unchanged, CheckOutcome::UpToDate, {found, noScheme, noList, u"Loal Stage: no change"}},
-        {needsRepair, [] { FailFileWriteForTesting(1); }, FixOutcome::NotSaved, CheckOutcome::NeedsRepair,
-         {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kErrorWriteFault) + u")"}},
-        {needsRepair, [&] { fs::permissions(file, fs::perms::all, fs::perm_options::remove); }, FixOutcome::NotSaved,
-         CheckOutcome::NeedsRepair, {found, noScheme, noList, u"Loal Stage: changed, not saved (error " + N(kDenied) + u")"}},
+    const auto notRead = [&](uint32_t e) { return Lines{found, u"Cannot read file (error " + N(e) + u"): " + path}; };
+    // The lines of a run that read the file and ran both rules, then the last one.
+    const auto ran = [&](const std::u16string& last) {
+        return Lines{found, u"excluded_schemes: false", u"browser: add enabled_labs_experiments", last};
+    };
+    const auto notSaved = [&](uint32_t e) { return ran(u"Loal Stage: changed, not saved (error " + N(e) + u")"); };
+    const auto denied = [&] { fs::permissions(file, fs::perms::all, fs::perm_options::remove); };
+    using F = FixOutcome;
+    using C = CheckOutcome;
+    struct Case { std::string bytes; std::function<void()> arrange; F outcome; C check; Lines log; } cases[] = {
+        {"", [&] { fs::remove(file); }, F::NotFound, C::NotFound, {u"未找到文件:" + path}},
+        {"", [&] { fs::remove(file), fs::create_directory(file); }, F::NotFound, C::NotFound, {u"未找到文件:" + path}},
+        {std::string("\xFF\xFE\0\0{\0\0\0", 8), [] {}, F::Unreadable, C::CannotRead,
+         notRead(kErrorNoTranslation)},
+        {"", [&] { fs::resize_file(file, uint64_t(1) << 31); }, F::Unreadable, C::CannotRead, notRead(kErrorTooLarge)},
+        {"", [] {}, F::Unchanged, C::UpToDate, ran(u"Loal Stage: no change")},
+        {"\xFF\xFE", [] {}, F::Unchanged, C::UpToDate, ran(u"Loal Stage: no change")},
+        {needsRepair, [] { FailFileWriteForTesting(1); }, F::NotSaved, C::NeedsRepair, notSaved(kErrorWriteFault)},
+        {needsRepair, denied, F::NotSaved, C::NeedsRepair, notSaved(kDenied)},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -108,8 +99,7 @@ TEST(FixLocalState, FaultsAreReportedAndLeaveTheFileAsItWas) {
             fs::permissions(file, fs::perms::owner_all, fs::perm_options::add);
         }
         fs::remove(file);
-        // No temporary file is left behind.
-        EXPECT_TRUE(fs::is_empty(dir.path()));
+        EXPECT_TRUE(fs::is_empty(dir.path()));  // no temporary file left behind
     }
 }
 

@@ -13,19 +13,15 @@ using Lines = std::vector<std::u16string>;
 const std::u16string E = u"\"block-insecure-private-network-requests@2\"",
                      Old = u"\"block-insecure-private-network-requests@1\"";
 const std::u16string kSchemeOn = u"excluded_schemes: true", kSchemeOff = u"excluded_schemes: false";
-const std::u16string kAdd = u"browser: add block-insecure-private-network-requests@2",
-                     kReplace = u"browser: replace block-insecure-private-network-requests@2",
-                     kAdd2 = u"browser: add2 block-insecure-private-network-requests@2",
+const std::u16string kEntry = u" block-insecure-private-network-requests@2", kAdd = u"browser: add" + kEntry,
+                     kReplace = u"browser: replace" + kEntry, kAdd2 = u"browser: add2" + kEntry,
                      kNewList = u"browser: add enabled_labs_experiments";
 const std::u16string L = u"\"enabled_labs_experiments\":[", Ls = u"\"enabled_labs_experiments\" : [";
 
 int g_pumped = 0;
 
 TEST(Repair, EveryBranchOfBothRules) {
-    struct Case {
-        std::u16string in, out;
-        Lines log;
-    } cases[] = {
+    struct Case { std::u16string in, out; Lines log; } cases[] = {
         // Only the first entry: a greedy reading would take the last.
         {u"\"protocol_handler\" : { \"excluded_schemes\" : { \"afp\":true, \"vezoverove\" : true, \"z\":true,"
          u" \"VEZOVEROVE\":true }}",
@@ -63,27 +59,22 @@ TEST(Repair, EveryBranchOfBothRules) {
         return s;
     };
     SetPendingMessagesHook([] { ++g_pumped; });
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         for (bool saved : {false, true}) {
             const std::u16string in = saved ? crLf(c.in) : c.in, out = c.out.empty() ? in : saved ? crLf(c.out) : c.out;
-            // In both widths, in a buffer with room to spare and in one the
-            // first growing replacement outgrows.
-            for (size_t capacity : {in.size() + 4096, in.size()}) {
-                regex::EditText<uint8_t> narrow = EditOf<uint8_t>(in, capacity);
-                regex::EditText<char16_t> wide = EditOf<char16_t>(in, capacity);
-                Lines log, wideLog;
+            // In both widths, in a buffer with room to spare and in one the first growing replacement outgrows.
+            auto check = [&](auto edited) {
+                Lines log;
                 g_pumped = 0;
-                EXPECT_EQ(ApplyLocalStateRules(narrow, &log), !c.out.empty());
-                EXPECT_EQ(TextOf(narrow), out);
+                EXPECT_EQ(ApplyLocalStateRules(edited, &log), !c.out.empty());
+                EXPECT_EQ(TextOf(edited), out);
                 EXPECT_EQ(log, c.log);
                 // Every replacement lets the dialog handle its input first.
-                EXPECT_EQ(g_pumped, log[1] == kNewList ? 3 : 2);
-                EXPECT_EQ(ApplyLocalStateRules(wide, &wideLog), !c.out.empty());
-                EXPECT_EQ(TextOf(wide), out);
-                EXPECT_EQ(wideLog, c.log);
-            }
+                EXPECT_EQ(g_pumped, c.log[1] == kNewList ? 3 : 2);
+            };
+            for (size_t capacity : {in.size() + 4096, in.size()})
+                check(EditOf<uint8_t>(in, capacity)), check(EditOf<char16_t>(in, capacity));
         }
-    }
     SetPendingMessagesHook(nullptr);
 }
 

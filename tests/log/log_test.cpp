@@ -32,8 +32,7 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     ASSERT_TRUE(AppendLogEntry(path, t, u"a"));
     ASSERT_TRUE(AppendLogEntry(path, t, u"b\r\nc"));
     EXPECT_EQ(testfs::ReadBytes(file), "2026-01-02 03:04:05  a\r\n2026-01-02 03:04:05  b\r\nc");
-    // Whoever can write beside the program cannot point its log elsewhere,
-    // by a link or by a second name.
+    // Whoever can write beside the program cannot point its log elsewhere, by a link or by a second name.
     const testfs::fs::path elsewhere = dir / "elsewhere.txt", planted = dir / "planted.txt";
     testfs::WriteBytes(elsewhere, "x");
 #ifdef _WIN32
@@ -51,10 +50,8 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
 #ifdef _WIN32
     // Another program holds the file, sharing writes or not, and lets go
     // after a moment or only well after the entry was given up.
-    struct Hold {
-        DWORD share, ms;
-        bool lands;
-    } holds[] = {{FILE_SHARE_WRITE, 500, true}, {FILE_SHARE_READ, 20, true}, {FILE_SHARE_READ, 500, false}};
+    struct Hold { DWORD share, ms; bool lands; } holds[] = {
+        {FILE_SHARE_WRITE, 500, true}, {FILE_SHARE_READ, 20, true}, {FILE_SHARE_READ, 500, false}};
     for (const Hold& hold : holds) {
         SCOPED_TRACE(&hold - holds);
         testfs::WriteBytes(file, "x");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -7,11 +8,9 @@
 
 namespace {
 
-// The literal scans, forwards and from the end, against unit-by-unit ones,
-// in both widths, on texts crowded with near misses (each unit of the
-// literal changed in turn, so every pair of probes hits somewhere without
-// the whole literal), with the literal itself, in mixed case, planted at
-// every offset a 32-unit block and the tail can put it at.
+// The literal scans, forwards and from the end, against unit-by-unit ones in both widths, on texts crowded with near
+// misses (each unit of the literal changed in turn, so every pair of probes hits somewhere without the whole literal)
+// and the literal itself in mixed case, planted at every offset in a 32-unit block and the tail.
 TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
     for (std::string lit : {"\"browser\"", "block-insecure-private-network-requests@", "\"vezoverove\"", "z", "_x"}) {
         std::u16string misses;
@@ -29,41 +28,32 @@ TEST(Regex, LiteralScanFindsWhatAPlainScanFinds) {
             std::string bytes(text.begin(), text.end());  // each unit's low byte
             const regex::Units<char16_t> wide{text.data(), text.size()};
             const regex::Units<uint8_t> narrow{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
-            auto isAt = [&](auto units, size_t p) {
-                size_t i = 0;
-                while (i < lit.size() &&
-                       (units[p + i] | (lit[i] >= 'a' && lit[i] <= 'z' ? 0x20u : 0u)) == static_cast<uint8_t>(lit[i]))
-                    ++i;
-                return i == lit.size();
+            // A letter of the literal takes either case, any other unit only itself.
+            auto same = [](char c, uint32_t u) { return (u | (c >= 'a' && c <= 'z' ? 0x20u : 0u)) == uint8_t(c); };
+            auto check = [&](auto units) {
+                std::vector<size_t> hits;
+                for (size_t p = 0; p + lit.size() <= units.size; ++p)
+                    if (std::equal(lit.begin(), lit.end(), units.data + p, same)) hits.push_back(p);
+                EXPECT_EQ(regex::FindLastLiteral(lit, units), hits.empty() ? regex::kNoPart : hits.back())
+                    << lit << " at " << at;
+                for (size_t from : {size_t{0}, planted, planted + 1}) {
+                    const auto first = std::lower_bound(hits.begin(), hits.end(), from);
+                    EXPECT_EQ(regex::FindLiteral(lit, units, from), first == hits.end() ? regex::kNoPart : *first)
+                        << lit << " at " << at << " from " << from;
+                }
             };
-            auto plainLast = [&](auto units) {
-                for (size_t p = units.size - lit.size() + 1; p-- > 0;)
-                    if (isAt(units, p)) return p;
-                return regex::kNoPart;
-            };
-            EXPECT_EQ(regex::FindLastLiteral(lit, wide), plainLast(wide)) << lit << " at " << at;
-            EXPECT_EQ(regex::FindLastLiteral(lit, narrow), plainLast(narrow)) << lit << " at " << at;
-            for (size_t from : {size_t{0}, planted, planted + 1}) {
-                auto plain = [&](auto units) {
-                    for (size_t p = from; p + lit.size() <= units.size; ++p)
-                        if (isAt(units, p)) return p;
-                    return regex::kNoPart;
-                };
-                EXPECT_EQ(regex::FindLiteral(lit, wide, from), plain(wide)) << lit << " at " << at << " from " << from;
-                EXPECT_EQ(regex::FindLiteral(lit, narrow, from), plain(narrow)) << lit << " at " << at << " from " << from;
-            }
+            check(wide), check(narrow);
         }
     }
 }
 
-// A state that keeps to a long run is passed over to the next unit that
-// can change it: every run length, of ASCII and of high units, must end
-// exactly at a closing brace (no match from there) or at the literal.
+// A state that keeps to a long run is passed over to the next unit that can change it: every run length, of ASCII and
+// of high units, must end exactly at a closing brace (no match from there) or at the literal.
 TEST(Regex, LongRunsEndWhereTheirStateChanges) {
     const auto p = regex::Compile(u"x[^}]*?\"v\"");
     ASSERT_TRUE(p);
-    for (char16_t filler : {u'a', u'\x3A9'}) {
-        for (size_t run = 0; run <= 1100; run += run < 40 ? 1 : 1060) {  // and one past the near look for a brace
+    for (char16_t filler : {u'a', u'\x3A9'})
+        for (size_t run = 0; run <= 1100; run += run < 40 ? 1 : 1060)  // and one past the near look for a brace
             for (bool brace : {true, false}) {
                 const std::u16string text = u"x" + std::u16string(run, filler) + (brace ? u"}x\"v\"" : u"\"v\"");
                 const std::string bytes(text.begin(), text.end());
@@ -75,8 +65,6 @@ TEST(Regex, LongRunsEndWhereTheirStateChanges) {
                 EXPECT_EQ(wide[1], text.size()) << run;
                 EXPECT_EQ(narrow, wide) << run;
             }
-        }
-    }
 }
 
 }  // namespace

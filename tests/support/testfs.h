@@ -5,6 +5,9 @@
 #include <iterator>
 #include <random>
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace testfs {
 
@@ -40,14 +43,6 @@ inline std::string ReadBytes(const fs::path& p) {
 inline void WriteBytes(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
 }
-
-}  // namespace testfs
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-namespace testfs {
 
 // A symbolic link at `link` to `target`. Wine creates none of its own, but
 // runs Unix programs and shows a Unix link as the one Windows would have.

@@ -4,22 +4,15 @@
 
 namespace {
 
-// Each row: the processes as a snapshot lists them, and the main process
-// (by index) each one's browser comes down to.
+// Each row: the processes as a snapshot lists them, and the index of each one's browser's main process.
 TEST(MainProcessOf, ParentsThatStartedFirstMakeOneBrowser) {
-    struct Case {
-        const char* name;
-        std::vector<ProcessLink> processes;
-        std::vector<size_t> mainOf;
-    };
-    const Case cases[] = {
+    const struct { const char* name; std::vector<ProcessLink> processes; std::vector<size_t> mainOf; } cases[] = {
         {"a browser, its helpers and theirs, listed in any order",
          {{30, 10, 300}, {10, 4, 100}, {20, 10, 200}, {40, 30, 400}},
          {1, 1, 1, 1}},
         {"two browsers side by side", {{10, 4, 100}, {11, 10, 110}, {20, 4, 200}, {21, 20, 210}}, {0, 0, 2, 2}},
         {"a helper whose browser has ended", {{11, 10, 110}, {12, 11, 120}}, {0, 0}},
-        // The id of an ended browser now names a later process: that one is
-        // no parent of what the old browser started.
+        // The id of an ended browser now names a later process: that one is no parent of what the old one started.
         {"a parent id reused by a later process", {{10, 4, 500}, {11, 10, 110}}, {0, 1}},
         {"a parent started the same moment", {{10, 4, 100}, {11, 10, 100}}, {0, 0}},
         {"its own parent", {{10, 10, 100}}, {0}},
@@ -27,21 +20,14 @@ TEST(MainProcessOf, ParentsThatStartedFirstMakeOneBrowser) {
         {"two that name each other, started at once", {{10, 11, 100}, {11, 10, 100}, {12, 11, 120}}, {0, 1, 2}},
         {"none", {}, {}},
     };
-    for (const Case& c : cases) EXPECT_EQ(MainProcessOf(c.processes), c.mainOf) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(MainProcessOf(c.processes), c.mainOf) << c.name;
 }
 
-// Only processes known to be the user's, in the user's session, count as
-// theirs; whatever cannot be told is left alone.
+// Only processes known to be the user's, in the user's session, count as theirs; what cannot be told is left alone.
 TEST(ProcessesOf, TheUsersOwnInTheirSessionOnly) {
     const std::u16string me = u"S-1-5-21-1-2-3-1001";
     const auto process = [](uint32_t id, const char16_t* sid, uint32_t session, bool sessionKnown, uint64_t start) {
-        BrowserProcess p;
-        p.id = id;
-        p.userSid = sid;
-        p.session = session;
-        p.sessionKnown = sessionKnown;
-        p.startTime = start;
-        return p;
+        return BrowserProcess{id, 0, start, sid, session, sessionKnown};
     };
     const std::vector<BrowserProcess> all = {
         process(1, u"S-1-5-21-1-2-3-1001", 2, true, 100),  // ours

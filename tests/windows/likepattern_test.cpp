@@ -5,11 +5,7 @@
 namespace {
 
 TEST(MatchesLike, BracketsAndWholeTexts) {
-    struct Case {
-        const char16_t *text, *pattern;
-        bool matches;
-    };
-    const Case cases[] = {
+    const struct { const char16_t *text, *pattern; bool matches; } cases[] = {
         {u"chrome_widgetwin_1", u"Chrome_WidgetWin_1", false}, {u"Chrome_WidgetWin_10", u"Chrome_WidgetWin_1", false},
         {u"\u6587\u4ef6", u"?\u4ef6", true},  // a character, not a byte
         {u"b", u"[abc]", true}, {u"d", u"[abc]", false}, {u"d", u"[!abc]", true}, {u"a", u"[!abc]", false},
@@ -20,7 +16,7 @@ TEST(MatchesLike, BracketsAndWholeTexts) {
         {u"abcb", u"a*b", true}, {u"ab", u"a*?b", false}, {u"a1b1", u"*#*#", true}, {u"", u"*", true},
         {u"[", u"[", false}, {u"a[bc", u"a[bc", false}, {u"m", u"[z-a]", false},  // malformed: nothing
     };
-    for (const Case& c : cases) EXPECT_EQ(MatchesLike(c.text, c.pattern), c.matches) << c.pattern[0];
+    for (const auto& c : cases) EXPECT_EQ(MatchesLike(c.text, c.pattern), c.matches) << c.pattern[0];
     std::u16string stars;
     for (int i = 0; i < 200; ++i) stars += u"*a";
     EXPECT_FALSE(MatchesLike(std::u16string(5000, u'a'), stars + u"b"));  // no exponential backtracking
