@@ -19,13 +19,8 @@ TEST(FindWindowLike, ByTitleClassAndIdentifierChildrenFirst) {
     const HWND newer = MakeWindow(L"DzdFwl_Top", CountingProc, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, L"Gamma");
     const HWND kid = MakeWindow(L"DzdFwl_Kid", CountingProc, WS_CHILD | WS_VISIBLE, newer, L"kid", 7);
     const HWND grandchild = MakeWindow(L"DzdFwl_Kid", CountingProc, WS_CHILD | WS_VISIBLE, kid, L"kid", 9);
-    struct Case {
-        HWND start;
-        const char16_t *text, *cls;
-        std::optional<int32_t> id;
-        bool recurse;
-        std::vector<HWND> found;  // index 0 is no window
-    };
+    // What is found after index 0, which is no window.
+    struct Case { HWND start; const char16_t *text, *cls; std::optional<int32_t> id; bool recurse; std::vector<HWND> found; };
     const Case cases[] = {
         {nullptr, u"*", u"DzdFwl_Top", std::nullopt, false, {nullptr, newer, older, hidden}},  // in Z order
         {nullptr, u"A*", u"DzdFwl_Top", std::nullopt, false, {nullptr, older}},
