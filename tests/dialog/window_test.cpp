@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "dialog/frmmain.h"
 #include "dialog/layout.h"
@@ -59,8 +60,7 @@ TEST(InProcessDialog, FollowsTheDesignAtEveryDpi) {
     ExpectDesign(dialog, 144);
     RECT moved;
     GetWindowRect(dialog, &moved);
-    EXPECT_EQ(moved.left, 100);
-    EXPECT_EQ(moved.top, 80);
+    EXPECT_EQ(std::make_pair(moved.left, moved.top), std::make_pair(100L, 80L));
 
     const HRSRC manifest = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
     const std::string text(static_cast<const char*>(LockResource(LoadResource(nullptr, manifest))),

@@ -98,12 +98,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Shown without activation and drawing its own frame, as the real one does, a window Wine does not wait two
     // seconds on when it goes away with no window manager to see it withdrawn.
     for (int i = 0; i < windows && !noWindow; ++i, ++g_openWindows) testwin::MakeWindow(kBrowserClass, BrowserProc, WS_POPUP | WS_VISIBLE);
-    if (hang) {
-        WaitForSingleObject(logOff, INFINITE);
-        SaveAndExit();
-    }
-    testwin::MakeWindow(kBrowserClass, BrowserProc, WS_POPUP);  // hidden, like a message window
-    ++g_openWindows;
+    if (hang) WaitForSingleObject(logOff, INFINITE), SaveAndExit();
+    testwin::MakeWindow(kBrowserClass, BrowserProc, WS_POPUP), ++g_openWindows;  // hidden, like a message window
     if (!noWindow) {
         g_other = testwin::MakeWindow(L"Chrome_WidgetWin_10", DefWindowProcW, WS_POPUP | WS_VISIBLE);
         testwin::MakeWindow(kBrowserClass, BrowserProc, WS_CHILD | WS_VISIBLE, g_other);

@@ -48,8 +48,7 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
         EXPECT_EQ(testfs::ReadBytes(elsewhere), "x");
     }
 #ifdef _WIN32
-    // Another program holds the file, sharing writes or not, and lets go
-    // after a moment or only well after the entry was given up.
+    // Another program holds it, sharing writes or not, letting go after a moment or only once the entry was given up.
     struct Hold { DWORD share, ms; bool lands; } holds[] = {
         {FILE_SHARE_WRITE, 500, true}, {FILE_SHARE_READ, 20, true}, {FILE_SHARE_READ, 500, false}};
     for (const Hold& hold : holds) {

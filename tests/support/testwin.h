@@ -17,11 +17,8 @@ inline PROCESS_INFORMATION StartProcess(const std::filesystem::path& exe, const 
                                         HANDLE output = nullptr) {
     std::wstring cmd = L"\"" + exe.wstring() + L"\" " + args;
     STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    if (output) {
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = si.hStdError = output;
-    }
+    si.cb = sizeof si, si.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+    si.hStdOutput = si.hStdError = output;
     PROCESS_INFORMATION pi = {};
     CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, output != nullptr, 0, nullptr, exe.parent_path().c_str(), &si,
                    &pi);
@@ -51,10 +48,7 @@ private:
 // A window of a class registered on first use; a visible one is shown without activation, as a browser's are.
 inline HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD style, HWND parent = nullptr,
                        const wchar_t* title = L"DzdTest", int id = 0) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = cls;
+    const WNDCLASSW wc = {0, proc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, cls};
     RegisterClassW(&wc);
     const HWND w = CreateWindowExW(0, cls, title, style & ~WS_VISIBLE, 20, 20, 300, 200, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), wc.hInstance, nullptr);
