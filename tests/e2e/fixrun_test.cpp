@@ -426,9 +426,11 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     fs::remove_all(fallback);
     fs::create_directory(blocked);
     testfs::WriteBytes(chrome, kChromeBefore);
-    SetFileAttributesW(chrome.c_str(), FILE_ATTRIBUTE_READONLY);
-    // A standard output nobody reads any more does not stop the run.
-    EXPECT_EQ(RunUnattended(L"vezoverove://silent=YES&log=yes/", nullptr, To::Nobody), 1u);
+    {
+        // A standard output nobody reads any more does not stop the run; a file that cannot be read is no repair.
+        const testwin::HeldFile locked(chrome, 0);
+        EXPECT_EQ(RunUnattended(L"vezoverove://silent=YES&log=yes/", nullptr, To::Nobody), 1u);
+    }
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
     fs::remove(blocked);
     log = LogMessages(fallback);
@@ -461,7 +463,6 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         {nullptr, nullptr, kChromeBefore.c_str(), false,
          {{kChromeBefore, "Profile busy, browser running: {profile}"}, checked, repaired}},
     };
-    const wchar_t kList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
     struct Cleanup {
         std::vector<std::wstring> keys;
         ~Cleanup() { for (const std::wstring& k : keys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, k.c_str()); }
@@ -478,7 +479,7 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         ASSERT_TRUE(!p.linkOut || testfs::MakeSymlink(real, file.parent_path()));
         if (!p.sid) continue;
         const std::wstring value = folder.wstring();
-        cleanup.keys.push_back(kList + std::wstring(p.sid));
+        cleanup.keys.push_back(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + std::wstring(p.sid));
         ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, cleanup.keys.back().c_str(), L"ProfileImagePath", REG_EXPAND_SZ,
                                   value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);
