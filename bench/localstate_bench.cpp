@@ -35,7 +35,7 @@
 #include "localstate/localstate.h"
 #include "regex/regex.h"
 #include "regex/regexp.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 #include "localstate_corpus.h"
 
 namespace {

@@ -28,7 +28,7 @@
 
 #include "localstate/localstate.h"
 #include "localstate_corpus.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 extern char** environ;
 

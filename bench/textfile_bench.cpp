@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "textfile/encoding.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 #include "textfile/textfile.h"
 
 namespace {

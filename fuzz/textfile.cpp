@@ -7,7 +7,7 @@
 #include "../tests/support/testfs.h"
 #include "localstate/localstate.h"
 #include "regex/regex.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 #include "textfile/textfile.h"
 
 static void Check(bool ok) { if (!ok) std::abort(); }

@@ -4,7 +4,7 @@
 #include "localstate/localstate.h"
 #include "regex/regex.h"
 #include "log/log.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 #include "textfile/textfile.h"
 
 namespace {

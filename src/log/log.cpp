@@ -1,7 +1,7 @@
 #include "log/log.h"
 
 #include "textfile/codepage.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 bool LogEnabled = false;
 

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "textfile/codepage.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 namespace {
 

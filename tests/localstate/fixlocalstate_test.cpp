@@ -6,7 +6,7 @@
 
 #include "../support/testfs.h"
 #include "localstate/localstate.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 namespace {
 

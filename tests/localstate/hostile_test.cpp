@@ -10,7 +10,7 @@
 
 #include "../support/testfs.h"
 #include "localstate/localstate.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/testfs.h"
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 #include <atomic>
 #include <utility>
 
-#include "textfile/fileio_platform.h"
+#include "fileio/fileio_platform.h"
 
 namespace {
 std::atomic<int> g_writesUntilFault{0};

@@ -1,4 +1,4 @@
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 
 #include "memory/largepages.h"
 #include "textfile/codepage.h"
-#include "textfile/fileio_platform.h"
+#include "fileio/fileio_platform.h"
 
 namespace {
 std::string NativePath(const std::u16string& path) { return TextToBytes(path, kCodePageUtf8); }

@@ -1,4 +1,4 @@
-#include "textfile/fileio.h"
+#include "fileio/fileio.h"
 
 #include <windows.h>
 #include <winternl.h>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "textfile/fileio_platform.h"
+#include "fileio/fileio_platform.h"
 
 namespace {
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
