@@ -17,7 +17,8 @@ KINDS = ('loopback_network', 'local_network')
 ROOT = Path(__file__).resolve().parents[2]
 PAGE = """<!doctype html><script>
 const say = (what) => fetch('/said?' + encodeURIComponent(what));
-fetch('http://127.0.0.1:%d/').then(r => r.text(), () => 'refused').then(say)
+const reach = (port) => fetch('http://127.0.0.1:' + port + '/').then(r => r.text(), () => 'refused');
+Promise.all([%d, %d].map(reach)).then(got => say(got.join(' ')))
   .then(() => { location.href = '%s'; setTimeout(() => say('done'), 1500); });
 </script>"""
 
@@ -48,6 +49,12 @@ def granted(prefs, origins):
     return prefs
 
 
+def key_paths(value, path=()):
+    if not isinstance(value, dict):
+        return set()
+    return set().union(*({path + (k,)} | key_paths(v, path + (k,)) for k, v in value.items()))
+
+
 def grant_entries(origin):
     """The grants as `"key":value` texts, the way the browser writes them."""
     return ['"%s":%s' % (origin, compact({SCHEME: True}))] + \
@@ -72,7 +79,7 @@ class Servers:
                     with servers.lock:
                         servers.said.append(unquote(url.query))
                         servers.lock.notify_all()
-                body = (PAGE % (servers.helper.server_port, LAUNCH) if self.server is servers.page else 'reached').encode()
+                body = (PAGE % (*servers.ports, LAUNCH) if self.server is servers.page else 'reached').encode()
                 self.send_response(200)
                 self.send_header('Access-Control-Allow-Origin', '*')
                 self.send_header('Content-Type', 'text/html')
@@ -80,12 +87,14 @@ class Servers:
                 self.end_headers()
                 self.wfile.write(body)
 
-        self.helper = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+        # The helper twice: on the loopback address, and as if on the local network.
+        helpers = [http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler) for _ in KINDS]
+        self.ports = [h.server_port for h in helpers]
         self.page = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(work / 'cert.pem', work / 'key.pem')
         self.page.socket = tls.wrap_socket(self.page.socket, server_side=True)
-        for s in (self.helper, self.page):
+        for s in (*helpers, self.page):
             threading.Thread(target=s.serve_forever, daemon=True).start()
 
     def wait_for(self, what, seconds):
@@ -107,7 +116,7 @@ def visit(user_data, origin, servers, work):
     browser = subprocess.Popen(
         ['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--user-data-dir=%s' % user_data,
          '--ignore-certificate-errors', '--host-resolver-rules=MAP %s 127.0.0.1:%d' % (host, port),
-         '--ip-address-space-overrides=127.0.0.1:%d=public' % port, origin + '/'],
+         '--ip-address-space-overrides=127.0.0.1:%d=public,127.0.0.1:%d=local' % (port, servers.ports[1]), origin + '/'],
         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     try:
         said = servers.wait_for('done', 30)
@@ -115,7 +124,7 @@ def visit(user_data, origin, servers, work):
             if launches.exists():
                 break
             time.sleep(0.1)
-        os.killpg(browser.pid, signal.SIGTERM)  # the browser saves its files and ends, as when the session ends
+        os.kill(browser.pid, signal.SIGTERM)  # the browser saves its files and ends, as when the session ends
         browser.wait(20)
     finally:
         if browser.poll() is None:
@@ -123,7 +132,7 @@ def visit(user_data, origin, servers, work):
             browser.wait()
             sys.exit('chromium did not end')
     assert 'done' in said, 'the page did not run to its end: %s' % said
-    return said[0] == 'reached', launches.read_text().splitlines() if launches.exists() else []
+    return said[0], launches.read_text().splitlines() if launches.exists() else []
 
 
 def run(command, seconds=60):
@@ -169,7 +178,7 @@ def main():
         origin = origins[0]
         # Without the grants: the page is refused (headless Chromium answers the prompt with a refusal, and keeps it) and
         # the scheme waits for an answer to its prompt.
-        assert visit(user_data, origin, servers, work) == (False, []), 'an unrepaired profile let the page through'
+        assert visit(user_data, origin, servers, work) == ('refused refused', []), 'an unrepaired profile let the page through'
         version = (user_data / 'Last Version').read_text()
         local_state = json.loads((user_data / 'Local State').read_bytes())
         assert version.split('.')[0].isdigit() and local_state['user_experience_metrics']['stability'][
@@ -187,15 +196,15 @@ def main():
                 for entry in (e for o in origins for e in grant_entries(o)):
                     assert entry.encode() in bytes, '%s not written as the browser writes it: %s' % (entry, path)
 
-        assert visit(user_data, origin, servers, work) == (True, [LAUNCH]), 'the grants did not act'
+        assert visit(user_data, origin, servers, work) == ('reached reached', [LAUNCH]), 'the grants did not act'
         kept = files()
         for path, bytes in after.items():
+            # Not reset (a reset keeps the old file as Preferences.bad and starts afresh): every setting is still there.
+            have, had = json.loads(kept[path]), json.loads(bytes)
             assert kept[path] != bytes, 'the browser did not write %s back' % path
+            assert not key_paths(had) - key_paths(have), 'lost in %s: %s' % (path, key_paths(had) - key_paths(have))
             if path.name == 'Preferences':
-                # Not reset (a reset keeps the old file as Preferences.bad and starts afresh): every setting is still there.
-                assert not path.with_name('Preferences.bad').exists(), 'the browser reset the profile'
-                assert all(e.encode() in kept[path] for o in origins for e in grant_entries(o)), 'grants dropped'
-                have, had = json.loads(kept[path]), json.loads(bytes)
+                assert all(e.encode() in kept[path] for o in origins for e in grant_entries(o)), 'grants rewritten'
                 for kind in KINDS:
                     assert have['profile']['content_settings']['exceptions'][kind] == \
                         had['profile']['content_settings']['exceptions'][kind], 'changed: %s' % kind
