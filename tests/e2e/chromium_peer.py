@@ -46,6 +46,11 @@ def grant_texts(origin):
     return ['"%s":%s' % (origin, compact({SCHEME: True}))] + ['"%s,*":{"setting":1}' % origin] * len(KINDS)
 
 
+def grants_of(prefs):
+    exceptions = prefs.get('profile', {}).get('content_settings', {}).get('exceptions', {})
+    return [prefs.get('protocol_handler', {}).get('allowed_origin_protocol_pairs')] + [exceptions.get(k) for k in KINDS]
+
+
 def key_paths(value, path=()):
     return set().union(*({path + (k,)} | key_paths(v, path + (k,)) for k, v in value.items())) \
         if isinstance(value, dict) else set()
@@ -164,7 +169,8 @@ def main():
         assert repaired() == 0, 'the repair failed'
         after = files()
         for path in (p for p in after if p.name == 'Preferences'):
-            assert json.loads(after[path]) == granted(json.loads(before[path]), origins), 'repaired wrongly: %s' % path
+            got, want = json.loads(after[path]), granted(json.loads(before[path]), origins)
+            assert got == want, 'repaired wrongly: %s\n%s\nwanted:\n%s' % (path, grants_of(got), grants_of(want))
             assert all(t.encode() in after[path] for o in origins for t in grant_texts(o)), 'not as the browser writes'
 
         seen = visit(user_data, origins[0], work)
@@ -177,8 +183,7 @@ def main():
             assert not key_paths(had) - key_paths(have), 'lost in %s: %s' % (path, key_paths(had) - key_paths(have))
             if path.name == 'Preferences':
                 assert all(t.encode() in kept[path] for o in origins for t in grant_texts(o)), 'grants rewritten'
-                assert [have['profile']['content_settings']['exceptions'][k] for k in KINDS] == \
-                    [had['profile']['content_settings']['exceptions'][k] for k in KINDS], 'exceptions changed'
+                assert grants_of(have) == grants_of(had), 'grants changed: %s' % grants_of(have)
             else:
                 assert have['protocol_handler'] == had['protocol_handler'], 'the browser changed protocol_handler'
 
