@@ -47,6 +47,13 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
         EXPECT_FALSE(AppendLogEntry(testfs::U16(planted), t, u"lost")) << hardLink;
         EXPECT_EQ(testfs::ReadBytes(elsewhere), "x");
     }
+    // A link that leads nowhere (any more): its target is not created.
+    testfs::fs::remove(planted);
+    testfs::WriteBytes(dir / "nowhere.txt", "");
+    ASSERT_TRUE(testfs::MakeSymlink(dir / "nowhere.txt", planted));
+    testfs::fs::remove(dir / "nowhere.txt");
+    EXPECT_FALSE(AppendLogEntry(testfs::U16(planted), t, u"lost"));
+    EXPECT_FALSE(testfs::fs::exists(dir / "nowhere.txt"));
 #ifdef _WIN32
     // Another program holds it, sharing writes or not, letting go after a moment or only once the entry was given up.
     struct Hold { DWORD share, ms; bool lands; } holds[] = {
@@ -68,5 +75,45 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     WriteLog(u"nothing");
     EXPECT_EQ(testfs::fs::exists(testfs::fs::path(today)), existed);
 }
+
+#ifdef _WIN32
+// The log of a run for every profile goes to the fallback folder alone. A reader who holds the lock beside the program
+// costs one wait: the rest of the run goes to the fallback, even once the lock is let go.
+TEST(WriteLog, ARunForEveryoneAndAHeldLockLogInTheFallbackOnly) {
+    namespace fs = testfs::fs;
+    const fs::path beside(LogFilePath(ApplicationFolder(), LocalNow()));
+    const fs::path fallback(LogFilePath(FallbackLogFolder(), LocalNow()));
+    fs::remove(beside), fs::remove(fallback);
+    const auto messages = [](const fs::path& file) {
+        std::string all;
+        for (std::string bytes = testfs::ReadBytes(file); !bytes.empty();) {
+            const size_t end = std::min(bytes.find("\r\n"), bytes.size());
+            all += bytes.substr(21, end - 21) + ";";
+            bytes.erase(0, std::min(end + 2, bytes.size()));
+        }
+        return all;
+    };
+    LogEnabled = true;
+    LogForAdministratorsOnly = true;
+    WriteLog(u"everyone's");
+    LogForAdministratorsOnly = false;
+    EXPECT_FALSE(fs::exists(beside));
+    testfs::WriteBytes(beside, "x");
+    {
+        const HANDLE reader = CreateFileW(beside.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        OVERLAPPED lockByte = {};
+        lockByte.OffsetHigh = 0x40000000;
+        ASSERT_TRUE(LockFileEx(reader, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte));
+        WriteLog(u"held");
+        CloseHandle(reader);
+    }
+    WriteLog(u"let go");
+    LogEnabled = false;
+    EXPECT_EQ(testfs::ReadBytes(beside), "x");
+    EXPECT_EQ(messages(fallback), "everyone's;held;let go;");
+    fs::remove(beside), fs::remove(fallback);
+}
+#endif
 
 }  // namespace
