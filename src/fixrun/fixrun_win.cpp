@@ -83,10 +83,9 @@ struct ProfileWork {
     bool repaired = false;
     std::vector<CheckOutcome> outcomes;
     // The worker's lines, written to the log by the waiting thread once the
-    // work is done, or up to where it was given up on.
+    // work is done, or up to where it was given up on; any later are lost.
     SRWLOCK lock = SRWLOCK_INIT;
     std::vector<std::u16string> lines;
-    bool givenUp = false;
     SwapGate gate;
     std::atomic<int> references{2};
 
@@ -96,7 +95,7 @@ struct ProfileWork {
     static void Hold(void* self, const std::u16string& text) {
         ProfileWork& work = *static_cast<ProfileWork*>(self);
         AcquireSRWLockExclusive(&work.lock);
-        if (!work.givenUp) work.lines.push_back(text);
+        work.lines.push_back(text);
         ReleaseSRWLockExclusive(&work.lock);
     }
     static DWORD WINAPI Run(void* self) {
@@ -129,9 +128,6 @@ bool WorkWithinDeadline(ProfileWork& work) {
     }
     const bool done = waited == WAIT_OBJECT_0;
     if (!done) {
-        AcquireSRWLockExclusive(&work.lock);
-        work.givenUp = true;
-        ReleaseSRWLockExclusive(&work.lock);
         work.gate.Close();
         CancelSynchronousIo(thread);
         g_workLeftBehind = true;
