@@ -75,8 +75,7 @@ TEST(PlanStart, APagesLinkGetsTheDialogOrNothing) {
     };
     for (const auto& c : cases) {
         const StartPlan plan = PlanStart(c.cleaned, c.launch);
-        SCOPED_TRACE(testing::PrintToString(std::u16string(c.cleaned)) + (c.launch.byBrowser ? " by a browser" : "") +
-                     (c.launch.asLocalSystem ? " as SYSTEM" : "") + (c.launch.desktop ? "" : " with no desktop"));
+        SCOPED_TRACE(&c - cases);
         EXPECT_EQ(plan.mode, c.mode);
         EXPECT_EQ(plan.scope, c.scope);
         EXPECT_EQ(plan.refused, c.said == Refused);

@@ -126,12 +126,6 @@ std::vector<std::basic_string<Char>> SplitLines(const std::basic_string<Char>& t
 
 std::string Utf8(const fs::path& p) { return p.u8string(); }
 std::wstring W(const std::u16string& text) { return {text.begin(), text.end()}; }
-// What the log says of a command: the query pairs alone.
-std::wstring CleanCommand(std::wstring command) {
-    command.erase(0, command.find(L"//") + 2);
-    command.pop_back();
-    return command;
-}
 
 // The log's messages, without their time stamps, in the ANSI code page.
 std::vector<std::wstring> LogMessages(const fs::path& folder) {
@@ -406,18 +400,12 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
     EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
 
-    // The user's own User Data moved elsewhere behind a link is theirs to have: their own run follows it.
-    const fs::path moved = dir.path() / L"D" / L"User Data";
-    fs::create_directories(moved);
-    fs::remove_all(edge.parent_path());
-    ASSERT_TRUE(testfs::MakeSymlink(moved, edge.parent_path()));
     testfs::WriteBytes(edge, kEdgeBefore);
     EXPECT_EQ(RunUnattended(L"\"vezoverove://log=yes&silent=yes/\""), 0u);
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
-    EXPECT_EQ(testfs::ReadBytes(moved / L"Local State"), kEdgeAfter);
+    EXPECT_EQ(testfs::ReadBytes(edge), kEdgeAfter);
     EXPECT_EQ(LogMessages(dir.path()).back(), L"Result: 0");
-    ASSERT_TRUE(testfs::RemoveSymlink(edge.parent_path()));
-    fs::create_directories(edge.parent_path());
+    DeleteFileW(edge.c_str());
 
     // Eight copies starting the day's log at once keep every entry on its own line; a missing file is no error.
     std::vector<std::unique_ptr<Process>> copies;
@@ -449,34 +437,23 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
 }
 
 // A page's link reaches the program through the browser, with a command line of the page's choosing: the dialog warns
-// and asks first, whatever it says, and the log says why. A program that is no browser (a fleet tool's, a script's)
-// keeps every mode.
+// and asks first, whatever it says, and the log says why. (Every other test starts it from a program that is no
+// browser, which keeps every mode.)
 TEST_F(FixRun, APagesLinkNeverRunsUnattended) {
     testfs::WriteBytes(chrome, kChromeBefore);
-    for (const wchar_t* command : {L"vezoverove://log=yes&silent=yes/", L"vezoverove://check=yes&allusers=yes&log=yes/"}) {
-        SCOPED_TRACE(command);
-        Process browser(dir.path() / "Chrome.exe", std::wstring(L"--start=") + command);
+    for (const std::wstring pairs : {L"log=yes&silent=yes", L"check=yes&allusers=yes&log=yes"}) {
+        Process browser(dir.path() / "Chrome.exe", L"--start=vezoverove://" + pairs + L"/");
         HWND dialog = nullptr;
         for (int i = 0; i < 300 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(50))
             dialog = FindWindowW(nullptr, W(TitleText).c_str());
-        ASSERT_TRUE(dialog && IsWindowVisible(dialog)) << "no dialog";
+        ASSERT_TRUE(dialog && IsWindowVisible(dialog)) << "no dialog for " << testing::PrintToString(pairs);
         EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
-        HWND cancel = GetWindow(dialog, GW_CHILD);
-        for (int i = 0; i < 2 && cancel; ++i) cancel = GetWindow(cancel, GW_HWNDNEXT);
-        PostMessageW(cancel, BM_CLICK, 0, 0);
+        PostMessageW(GetWindow(GetWindow(GetWindow(dialog, GW_CHILD), GW_HWNDNEXT), GW_HWNDNEXT), BM_CLICK, 0, 0);  // cmdCancel
         EXPECT_NE(browser.WaitForExit(15000), STILL_ACTIVE);
-        const std::wstring cleaned = CleanCommand(command);
         EXPECT_EQ(LogMessages(dir.path()),
-                  (std::vector<std::wstring>{L"Command: " + cleaned,
+                  (std::vector<std::wstring>{L"Command: " + pairs,
                                              L"Started by a web browser: silent, check and allusers ignored, the dialog asks first"}));
     }
-    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
-    Process tool(dir.path() / "code.exe", L"--start=vezoverove://log=yes&silent=yes/");
-    EXPECT_EQ(tool.WaitForExit(30000), 0u);
-    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
-    const std::vector<std::wstring> log = LogMessages(dir.path());
-    EXPECT_EQ(log.size() > 2 ? log[0] + L" " + log[1].substr(0, 10) + L" " + log.back() : L"",
-              L"Command: log=yes&silent=yes Computer:  Result: 0");
 }
 
 // As LocalSystem (here: allusers=yes) every person's profile is covered, over three runs: a repair while the user at
