@@ -8,7 +8,13 @@
 namespace {
 std::atomic<int> g_writesUntilFault{0};
 std::atomic<void (*)()> g_beforeSwap{nullptr};
+thread_local SwapGate* t_gate = nullptr;
+enum : int { kGateOpen, kGateSwapping, kGateClosed };
 }  // namespace
+
+bool SwapGate::Close() { return state_.exchange(kGateClosed) != kGateSwapping; }
+
+void PassSwapsThrough(SwapGate* gate) { t_gate = gate; }
 
 FileHandle::~FileHandle() { Close(); }
 
@@ -100,8 +106,20 @@ bool ReplacementFile::Commit() {
         Discard();
         return false;
     }
-    if (!SwapIn()) {
-        error_ = LastFileError();
+    // Work its run has given up on must not replace the file afterwards.
+    SwapGate* const gate = t_gate;
+    int open = kGateOpen;
+    if (gate && !gate->state_.compare_exchange_strong(open, kGateSwapping)) {
+        error_ = kErrorCancelled;
+        Discard();
+        return false;
+    }
+    const bool swapped = SwapIn();
+    const uint32_t why = LastFileError();
+    int swapping = kGateSwapping;
+    if (gate) gate->state_.compare_exchange_strong(swapping, kGateOpen);
+    if (!swapped) {
+        error_ = why;
         Discard();
         return false;
     }

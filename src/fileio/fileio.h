@@ -3,6 +3,7 @@
 // class with one Win32 and one POSIX implementation. Paths are UTF-16 and go
 // to the platform's Unicode API, so every user folder name works.
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #ifndef _WIN32
@@ -15,6 +16,9 @@ class FileHandle {
 public:
     enum class Access {
         AppendAlways,   // append at the end; created when missing
+        // The same, created readable by SYSTEM and Administrators alone (a
+        // protected DACL of its own), whatever the folder would give it.
+        AppendAlwaysPrivate,
     };
 
     FileHandle() = default;
@@ -47,8 +51,8 @@ public:
     // Taken by every appending copy of the program from reading the size to
     // the end of its write, so that two logging at once cannot both find the
     // file empty and run their entries together. The lock is on a byte far
-    // past the end, so readers are not held up. Waits a moment for another
-    // holder; false when it is not let go.
+    // past the end, so readers are not held up. Waits a moment (half a
+    // second) for another holder; false when it is not let go by then.
     bool LockAppends();
     void UnlockAppends();
     void Close();
@@ -156,6 +160,22 @@ private:
     uint32_t error_ = 0;
 };
 
+// Work that may be given up on while it runs (a profile's, in a run over
+// every profile) runs on a thread whose replacements pass this gate just
+// before their swap: once it is closed, none goes ahead (kErrorCancelled).
+class SwapGate {
+public:
+    // False when a swap was already under way, which may still land.
+    bool Close();
+
+private:
+    friend class ReplacementFile;
+    std::atomic<int> state_{0};
+};
+
+// The gate the calling thread's replacements pass; nullptr for none.
+void PassSwapsThrough(SwapGate* gate);
+
 // Why the last file call on this thread failed: the Win32 error code, errno
 // natively. Read it straight after the failed call; later calls change it.
 uint32_t LastFileError();
@@ -173,6 +193,7 @@ inline constexpr uint32_t kErrorReadFault = 30;      // ERROR_READ_FAULT
 inline constexpr uint32_t kErrorTooLarge = 223;      // ERROR_FILE_TOO_LARGE
 inline constexpr uint32_t kErrorNoTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 inline constexpr uint32_t kErrorLinkInPath = 681;      // ERROR_STOPPED_ON_SYMLINK
+inline constexpr uint32_t kErrorCancelled = 1223;      // ERROR_CANCELLED
 #else
 inline constexpr uint32_t kErrorNoMemory = ENOMEM;
 inline constexpr uint32_t kErrorWriteFault = EIO;
@@ -180,6 +201,7 @@ inline constexpr uint32_t kErrorReadFault = EIO;
 inline constexpr uint32_t kErrorTooLarge = EFBIG;
 inline constexpr uint32_t kErrorNoTranslation = EILSEQ;
 inline constexpr uint32_t kErrorLinkInPath = ELOOP;
+inline constexpr uint32_t kErrorCancelled = ECANCELED;
 #endif
 
 // Test hook for the failure of a write midway: the nth FileHandle::Write

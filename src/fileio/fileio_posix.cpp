@@ -115,7 +115,9 @@ FileHandle FileHandle::Open(const std::u16string& path, Access access) {
     int fd = -1;
     switch (access) {
     case Access::AppendAlways:
-        fd = RefuseFolder(::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+    case Access::AppendAlwaysPrivate:
+        fd = RefuseFolder(::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                                 access == Access::AppendAlwaysPrivate ? 0600 : 0666));
         if (fd < 0 && errno == ELOOP) errno = kErrorLinkInPath;
         if (fd >= 0 && !OneName(fd)) {
             ::close(fd);
@@ -182,7 +184,7 @@ bool SetAppendLock(int fd, short type, int command) {
 }  // namespace
 
 bool FileHandle::LockAppends() {
-    for (int attempt = 0; IsOpen() && attempt < 200; ++attempt) {
+    for (int attempt = 0; IsOpen() && attempt < 50; ++attempt) {
         if (SetAppendLock(handle_, F_WRLCK, F_SETLK)) return true;
         if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
         ::usleep(10000);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winternl.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <cstddef>
 #include <cstring>
@@ -252,37 +253,45 @@ FileHandle FileHandle::OpenIn(const FolderHandle& folder) {
 }
 
 FileHandle FileHandle::Open(const std::u16string& path, Access access) {
-    switch (access) {
-    case Access::AppendAlways: {
-        const FolderHandle folder = FolderHandle::OpenFor(path);
-        if (!folder.IsOpen()) {
-            SetLastError(folder.Error());
-            return FileHandle();
-        }
-        // Writing data too, which a lock asks for: every write lands at the
-        // end all the same, as LockAppends moves there under the lock.
-        // Several copies of the program may log at once: they share writing.
-        // One that holds the file without sharing it usually lets go within
-        // moments, so a refusal for sharing is retried a few times.
-        HANDLE h = INVALID_HANDLE_VALUE;
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            h = OpenRelative(H(folder.handle_), folder.Name(), FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF,
-                             FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT);
-            if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
-            Sleep(10);
-        }
-        // Whoever may write beside the program could point the log of a
-        // run as LocalSystem at any file through a link.
-        if (h != INVALID_HANDLE_VALUE && !IsPlainEntry(h, folder.where_, folder.Name(), true)) {
-            CloseHandle(h);
-            h = INVALID_HANDLE_VALUE;
-            SetLastError(kErrorLinkInPath);
-        }
-        return FileHandle(N(h));
+    const FolderHandle folder = FolderHandle::OpenFor(path);
+    if (!folder.IsOpen()) {
+        SetLastError(folder.Error());
+        return FileHandle();
     }
+    // A log that tells of every user is for those who may read everything.
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (access == Access::AppendAlwaysPrivate &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1,
+                                                              &security, nullptr))
+        return FileHandle();
+    // Writing data too, which a lock asks for: every write lands at the
+    // end all the same, as LockAppends moves there under the lock.
+    // Several copies of the program may log at once: they share writing.
+    // One that holds the file without sharing it usually lets go within
+    // moments, so a refusal for sharing is retried a few times. Opened when
+    // it is there, else created, never both at once: a link of the name
+    // that leads nowhere is not followed to create its target.
+    constexpr ACCESS_MASK kAppend = FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES;
+    constexpr ULONG kShare = FILE_SHARE_READ | FILE_SHARE_WRITE, kFile = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        h = OpenRelative(H(folder.handle_), folder.Name(), kAppend, kShare, FILE_OPEN, kFile);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND)
+            h = OpenRelative(H(folder.handle_), folder.Name(), kAppend, kShare, FILE_CREATE, kFile, 0, security);
+        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
+        Sleep(10);
     }
-    return FileHandle();
+    const DWORD why = GetLastError();
+    LocalFree(security);
+    SetLastError(why);
+    // Whoever may write beside the program could point the log of a run as
+    // LocalSystem at any file through a link.
+    if (h != INVALID_HANDLE_VALUE && !IsPlainEntry(h, folder.where_, folder.Name(), true)) {
+        CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+        SetLastError(kErrorLinkInPath);
+    }
+    return FileHandle(N(h));
 }
 
 bool FileHandle::Size(uint64_t* size) const {
@@ -332,7 +341,7 @@ constexpr DWORD kAppendLockHigh = 0x40000000;  // byte 2^62
 }  // namespace
 
 bool FileHandle::LockAppends() {
-    for (int attempt = 0; IsOpen() && attempt < 200; ++attempt) {
+    for (int attempt = 0; IsOpen() && attempt < 50; ++attempt) {
         OVERLAPPED at = {};
         at.OffsetHigh = kAppendLockHigh;
         if (LockFileEx(H(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {

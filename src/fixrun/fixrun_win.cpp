@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include <set>
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,12 @@
 #include "fixrun/localappdata.h"
 #include "fixrun/profilelist.h"
 #include "fixrun/profiles.h"
+#include "fileio/fileio.h"
 #include "localstate/localstate.h"
 #include "log/log.h"
 #include "windows/browserprocesses.h"
 #include "windows/closebrowsers.h"
+#include "windows/messagepump.h"
 
 namespace {
 
@@ -67,24 +70,101 @@ std::vector<UserProfile> ReadableProfiles() {
     return readable;
 }
 
+unsigned g_profileDeadlineMs = 60000;
+bool g_workLeftBehind = false;
+
+// One profile's work, on a thread of its own so that a user who makes it
+// wait (an oplock never acknowledged) holds up only their own profile. The
+// thread that waits for it owns one reference, the worker the other: a
+// worker given up on may outlive the wait.
+struct ProfileWork {
+    UserProfile profile;
+    bool check = false;
+    bool repaired = false;
+    std::vector<CheckOutcome> outcomes;
+    // The worker's lines, written to the log by the waiting thread once the
+    // work is done, or up to where it was given up on; any later are lost.
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::vector<std::u16string> lines;
+    SwapGate gate;
+    std::atomic<int> references{2};
+
+    void Release() {
+        if (--references == 0) delete this;
+    }
+    static void Hold(void* self, const std::u16string& text) {
+        ProfileWork& work = *static_cast<ProfileWork*>(self);
+        AcquireSRWLockExclusive(&work.lock);
+        work.lines.push_back(text);
+        ReleaseSRWLockExclusive(&work.lock);
+    }
+    static DWORD WINAPI Run(void* self) {
+        ProfileWork& work = *static_cast<ProfileWork*>(self);
+        HoldThreadLog(&Hold, &work);
+        PassSwapsThrough(&work.gate);
+        const std::u16string localAppData = ProfileLocalAppData(work.profile.folder);
+        if (work.check) CheckFilesBelow(localAppData, work.profile.folder, work.outcomes);
+        else work.repaired = FixFilesBelow(localAppData, work.profile.folder);
+        work.Release();
+        return 0;
+    }
+};
+
+// Runs the profile's work within the deadline. False when it was given up
+// on: its pending I/O cancelled, nothing it does later replaces a file, and
+// the run goes on. The dialog's messages are handled meanwhile.
+bool WorkWithinDeadline(ProfileWork& work) {
+    const HANDLE thread = CreateThread(nullptr, 0, &ProfileWork::Run, &work, 0, nullptr);
+    if (!thread) {
+        work.references = 1;
+        return false;
+    }
+    const ULONGLONG deadline = GetTickCount64() + g_profileDeadlineMs;
+    DWORD waited = WAIT_TIMEOUT;
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+        waited = MsgWaitForMultipleObjects(1, &thread, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+        if (waited != WAIT_OBJECT_0 + 1) break;
+        ProcessPendingMessages();
+    }
+    const bool done = waited == WAIT_OBJECT_0;
+    if (!done) {
+        work.gate.Close();
+        CancelSynchronousIo(thread);
+        g_workLeftBehind = true;
+    }
+    CloseHandle(thread);
+    return done;
+}
+
+// The profile's work, its lines in the log in order; false when it was
+// given up on, which counts as not repaired.
+bool DoProfileWork(ProfileWork* work) {
+    const bool done = WorkWithinDeadline(*work);
+    AcquireSRWLockExclusive(&work->lock);
+    const std::vector<std::u16string> lines = std::move(work->lines);
+    work->lines.clear();
+    ReleaseSRWLockExclusive(&work->lock);
+    for (const std::u16string& line : lines) WriteLog(line);
+    if (!done) WriteLog(u"Profile not repaired, its work took too long: " + work->profile.folder);
+    return done;
+}
+
 bool FixAllProfiles() {
     // A running browser, in any session, would write its settings back over
-    // the repair; one whose user cannot be told could be anybody's.
-    std::set<std::u16string> busy;
-    bool anyoneUnknown = false;
-    for (const BrowserProcess& p : ListBrowserProcesses()) {
-        if (p.userSid.empty()) anyoneUnknown = true;
-        busy.insert(p.userSid);
-    }
+    // the repair.
+    const std::vector<std::u16string> busy = BusyUsers(ListBrowserProcesses(), SignedInSessions());
     bool repaired = true;
     for (const UserProfile& p : ReadableProfiles()) {
-        if (anyoneUnknown || busy.count(p.sid)) {
+        if (std::find(busy.begin(), busy.end(), p.sid) != busy.end()) {
             WriteLog(u"Profile busy, browser running: " + p.folder);
             repaired = false;
             continue;
         }
         WriteLog(u"Profile: " + p.folder);
-        repaired = FixFilesBelow(ProfileLocalAppData(p.folder), p.folder) && repaired;
+        ProfileWork* work = new ProfileWork;
+        work->profile = p;
+        repaired = DoProfileWork(work) && work->repaired && repaired;
+        work->Release();
     }
     return repaired;
 }
@@ -120,7 +200,12 @@ CheckAnswer RunCheck(RunScope scope) {
     if (scope == RunScope::AllProfiles) {
         for (const UserProfile& p : ReadableProfiles()) {
             WriteLog(u"Profile: " + p.folder);
-            CheckFilesBelow(ProfileLocalAppData(p.folder), p.folder, outcomes);
+            ProfileWork* work = new ProfileWork;
+            work->profile = p;
+            work->check = true;
+            if (DoProfileWork(work)) outcomes.insert(outcomes.end(), work->outcomes.begin(), work->outcomes.end());
+            else outcomes.push_back(CheckOutcome::CannotRead);
+            work->Release();
         }
         return CombineChecks(outcomes);
     }
@@ -131,3 +216,7 @@ CheckAnswer RunCheck(RunScope scope) {
     CheckFilesBelow(folder, {}, outcomes);
     return CombineChecks(outcomes);
 }
+
+bool RunLeftWorkBehind() { return g_workLeftBehind; }
+
+void SetProfileDeadlineForTesting(unsigned ms) { g_profileDeadlineMs = ms; }

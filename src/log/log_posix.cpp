@@ -23,4 +23,4 @@ DateTime LocalNow() {
 }
 
 // The stand-in has no fallback: its tests log beside the test program.
-std::u16string FallbackLogFolder() { return {}; }
+std::u16string FallbackLogFolder(bool) { return {}; }

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -26,14 +27,19 @@ DateTime LocalNow() {
     return DateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 
-std::u16string FallbackLogFolder() {
+std::u16string FallbackLogFolder(bool forAdministratorsOnly) {
     wchar_t buffer[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
         return {};
     std::u16string folder = reinterpret_cast<const char16_t*>(buffer);
     folder += u"\\DivezavuDizuzuDud";
-    if (!CreateDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()), nullptr) &&
-        GetLastError() != ERROR_ALREADY_EXISTS)
+    SECURITY_ATTRIBUTES own = {sizeof own, nullptr, FALSE};
+    if (forAdministratorsOnly &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                              &own.lpSecurityDescriptor, nullptr))
         return {};
-    return folder;
+    const bool made = CreateDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()), own.lpSecurityDescriptor ? &own : nullptr);
+    const DWORD why = GetLastError();
+    LocalFree(own.lpSecurityDescriptor);
+    return made || why == ERROR_ALREADY_EXISTS ? folder : std::u16string();
 }

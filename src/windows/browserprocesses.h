@@ -17,6 +17,15 @@ std::vector<BrowserProcess> ListBrowserProcesses();
 // (case does not matter); false when it cannot be told.
 bool IsBrowserImage(DWORD processId);
 
+// True when the process that started this one still runs, started before
+// it (its id was not reused since) and from a browser's image.
+bool StartedByBrowser();
+
+// Every session someone is signed in to, with that account's SID (empty
+// when it cannot be told), for any caller: the name Windows gives the
+// session's user, looked up.
+std::vector<SessionUser> SignedInSessions();
+
 // The account this process runs as, as a SID string ("S-1-5-18" for
 // LocalSystem); empty when it cannot be told.
 std::u16string CurrentUserSid();

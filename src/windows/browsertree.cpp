@@ -1,5 +1,6 @@
 #include "windows/browsertree.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 std::vector<size_t> MainProcessOf(const std::vector<ProcessLink>& processes) {
@@ -30,4 +31,26 @@ std::vector<BrowserProcess> ProcessesOf(const std::vector<BrowserProcess>& all, 
     for (const BrowserProcess& p : all)
         if (p.userSid == userSid && p.sessionKnown && p.session == session && p.startTime != 0) own.push_back(p);
     return own;
+}
+
+std::vector<std::u16string> BusyUsers(const std::vector<BrowserProcess>& processes,
+                                      const std::vector<SessionUser>& sessions) {
+    std::vector<std::u16string> busy;
+    const auto add = [&](const std::u16string& sid) {
+        if (!sid.empty() && std::find(busy.begin(), busy.end(), sid) == busy.end()) busy.push_back(sid);
+    };
+    bool someoneUnknown = false;
+    for (const BrowserProcess& p : processes) {
+        if (!p.userSid.empty()) {
+            add(p.userSid);
+            continue;
+        }
+        bool blamed = false;
+        for (const SessionUser& s : sessions)
+            if (p.sessionKnown && s.session == p.session && !s.userSid.empty()) add(s.userSid), blamed = true;
+        someoneUnknown |= !blamed;
+    }
+    if (someoneUnknown)
+        for (const SessionUser& s : sessions) add(s.userSid);
+    return busy;
 }

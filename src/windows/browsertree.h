@@ -33,3 +33,19 @@ struct ProcessLink {
 // one moment's picture of the processes; a process is its own main process
 // when it has no parent in it.
 std::vector<size_t> MainProcessOf(const std::vector<ProcessLink>& processes);
+
+// A signed-in session and the account signed in to it; an empty SID when
+// that cannot be told.
+struct SessionUser {
+    uint32_t session = 0;
+    std::u16string userSid;
+};
+
+// The accounts whose profiles a running browser makes busy. A process whose
+// user cannot be read (any user can name a program chrome.exe and keep
+// others from reading its token) is blamed on the user of its session;
+// when that is unknown too, on every account signed in to some session,
+// since a browser runs for someone who is. Never on profiles whose users
+// are not signed in.
+std::vector<std::u16string> BusyUsers(const std::vector<BrowserProcess>& processes,
+                                      const std::vector<SessionUser>& sessions);

@@ -1,4 +1,5 @@
 #include "app/cmdline.h"
+#include "app/launch.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,39 @@ TEST(CommandLine, CleanedTextLogSwitchAndMode) {
         EXPECT_EQ(CommandSwitchesLogOn(cleaned), c.log) << testing::PrintToString(cleaned);
         EXPECT_EQ(RunModeOf(cleaned), c.mode) << testing::PrintToString(cleaned);
         EXPECT_EQ(CommandAsksAllProfiles(cleaned), c.allProfiles) << testing::PrintToString(cleaned);
+    }
+}
+
+// What start-up runs, by who started the program and where: a page's link (a browser the parent) gets the dialog or
+// nothing; anyone else the mode asked for, silent where nobody could answer a dialog.
+TEST(PlanStart, APagesLinkGetsTheDialogOrNothing) {
+    enum Said { None, Ignored, Refused };
+    const std::u16string said[] = {u"", u"Started by a web browser: silent, check and allusers ignored, the dialog asks first",
+                                   u"Started by a web browser where no dialog can be shown: nothing done"};
+    using M = RunMode;
+    const RunScope me = RunScope::CurrentUser, all = RunScope::AllProfiles;
+    const struct { const char16_t* cleaned; Launch launch; M mode; RunScope scope; Said said; } cases[] = {
+        {u"silent=yes", {true, false, true}, M::Dialog, me, Ignored},
+        {u"log=yes&check=yes", {true, false, true}, M::Dialog, me, Ignored},
+        {u"allusers=yes", {true, false, true}, M::Dialog, me, Ignored},
+        {u"log=yes&silent=no", {true, false, true}, M::Dialog, me, None},
+        {u"log=yes", {true, false, false}, M::Dialog, me, Refused},
+        {u"silent=yes", {true, true, true}, M::Dialog, me, Refused},
+        {u"silent=yes", {false, false, true}, M::Silent, me, None},
+        {u"check=yes&allusers=yes", {false, false, true}, M::Check, all, None},
+        {u"allusers=yes", {false, false, true}, M::Dialog, all, None},
+        {u"log=yes", {false, false, false}, M::Silent, me, None},
+        {u"", {false, true, true}, M::Silent, all, None},
+        {u"check=yes", {false, true, false}, M::Check, all, None},
+        {u"", {false, false, true}, M::Dialog, me, None},
+    };
+    for (const auto& c : cases) {
+        const StartPlan plan = PlanStart(c.cleaned, c.launch);
+        SCOPED_TRACE(&c - cases);
+        EXPECT_EQ(plan.mode, c.mode);
+        EXPECT_EQ(plan.scope, c.scope);
+        EXPECT_EQ(plan.refused, c.said == Refused);
+        EXPECT_EQ(plan.why, said[c.said]);
     }
 }
 

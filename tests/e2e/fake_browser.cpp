@@ -8,6 +8,7 @@
 //   --late-helper  only once its last window has closed
 //   --elevated     it and its helpers cannot be ended by the run
 //   --hang         its window never answers
+//   --start=ARGS   only starts the program beside it with ARGS, as a page's link does, and ends with its exit code
 // Then the settings files it holds.
 #include <windows.h>
 #include <aclapi.h>
@@ -84,6 +85,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         else if (a == L"--late-helper") g_lateHelper = true;
         else if (a == L"--elevated") g_elevated = true;
         else if (a == L"--hang") hang = true;
+        else if (a.rfind(L"--start=", 0) == 0) {
+            wchar_t self[MAX_PATH] = {};
+            GetModuleFileNameW(nullptr, self, MAX_PATH);
+            const PROCESS_INFORMATION pi = testwin::StartProcess(
+                std::filesystem::path(self).replace_filename(L"DivezavuDizuzuDud.exe"), a.substr(8));
+            DWORD code = 1;
+            WaitForSingleObject(pi.hProcess, INFINITE), GetExitCodeProcess(pi.hProcess, &code);
+            return static_cast<int>(code);
+        }
         else if (a.rfind(L"--child=", 0) == 0) parent = OpenProcess(SYNCHRONIZE, FALSE, std::stoul(a.substr(8)));
         else g_saved.emplace_back(argv[i], testfs::ReadBytes(argv[i]));
     }

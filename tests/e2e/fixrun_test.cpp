@@ -436,6 +436,26 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     fs::remove_all(fallback);
 }
 
+// A page's link reaches the program through the browser, with a command line of the page's choosing: the dialog warns
+// and asks first, whatever it says, and the log says why. (Every other test starts it from a program that is no
+// browser, which keeps every mode.)
+TEST_F(FixRun, APagesLinkNeverRunsUnattended) {
+    testfs::WriteBytes(chrome, kChromeBefore);
+    for (const std::wstring pairs : {L"log=yes&silent=yes", L"check=yes&allusers=yes&log=yes"}) {
+        Process browser(dir.path() / "Chrome.exe", L"--start=vezoverove://" + pairs + L"/");
+        HWND dialog = nullptr;
+        for (int i = 0; i < 300 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(50))
+            dialog = FindWindowW(nullptr, W(TitleText).c_str());
+        ASSERT_TRUE(dialog && IsWindowVisible(dialog)) << "no dialog for " << testing::PrintToString(pairs);
+        EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
+        PostMessageW(GetWindow(GetWindow(GetWindow(dialog, GW_CHILD), GW_HWNDNEXT), GW_HWNDNEXT), BM_CLICK, 0, 0);  // cmdCancel
+        EXPECT_NE(browser.WaitForExit(15000), STILL_ACTIVE);
+        EXPECT_EQ(LogMessages(dir.path()),
+                  (std::vector<std::wstring>{L"Command: " + pairs,
+                                             L"Started by a web browser: silent, check and allusers ignored, the dialog asks first"}));
+    }
+}
+
 // As LocalSystem (here: allusers=yes) every person's profile is covered, over three runs: a repair while the user at
 // this desktop has a browser running, a check, and the next repair once the browser has gone. Each row is a profile
 // and what each run makes of it.
@@ -493,8 +513,14 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         // A profile that cannot be read is no repair.
         const std::string mode = run == kCheck ? "check" : "silent";
         std::string out;
-        EXPECT_EQ(RunUnattended(L"vezoverove://" + std::wstring(mode.begin(), mode.end()) + L"=yes&allusers=yes/", &out), 1u);
+        EXPECT_EQ(RunUnattended(L"vezoverove://" + std::wstring(mode.begin(), mode.end()) + L"=yes&allusers=yes&log=yes/", &out), 1u);
         const std::vector<std::string> lines = SplitLines(out);
+        // Its log tells of every user: only in the folder for the account that runs, never beside the program.
+        const fs::path fallback = fs::path(appData) / L"DivezavuDizuzuDud";
+        EXPECT_TRUE(LogMessages(dir.path()).empty());
+        const std::vector<std::wstring> log = LogMessages(fallback);
+        EXPECT_EQ(log.size(), lines.size());
+        EXPECT_EQ(log.empty() ? L"" : log.back(), L"Result: 1");
         ASSERT_GT(lines.size(), 2u) << out;
         EXPECT_EQ(lines[1].substr(std::min(lines[1].find("; mode: "), lines[1].size())), "; mode: " + mode + ", all profiles");
         EXPECT_EQ(lines.back(), "Result: 1");

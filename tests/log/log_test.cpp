@@ -47,6 +47,13 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
         EXPECT_FALSE(AppendLogEntry(testfs::U16(planted), t, u"lost")) << hardLink;
         EXPECT_EQ(testfs::ReadBytes(elsewhere), "x");
     }
+    // A link that leads nowhere (any more): its target is not created.
+    testfs::fs::remove(planted);
+    testfs::WriteBytes(dir / "nowhere.txt", "");
+    ASSERT_TRUE(testfs::MakeSymlink(dir / "nowhere.txt", planted));
+    testfs::fs::remove(dir / "nowhere.txt");
+    EXPECT_FALSE(AppendLogEntry(testfs::U16(planted), t, u"lost"));
+    EXPECT_FALSE(testfs::fs::exists(dir / "nowhere.txt"));
 #ifdef _WIN32
     // Another program holds it, sharing writes or not, letting go after a moment or only once the entry was given up.
     struct Hold { DWORD share, ms; bool lands; } holds[] = {
@@ -68,5 +75,31 @@ TEST(AppendLogEntry, EntriesSeparatedByCrLfWithNoneAtTheEnd) {
     WriteLog(u"nothing");
     EXPECT_EQ(testfs::fs::exists(testfs::fs::path(today)), existed);
 }
+
+#ifdef _WIN32
+// The log of a run for every profile goes to the fallback folder alone. A reader who holds the lock beside the program
+// costs one wait: the rest of the run goes to the fallback, even once the lock is let go.
+TEST(WriteLog, ARunForEveryoneAndAHeldLockLogInTheFallbackOnly) {
+    const testfs::fs::path beside(LogFilePath(ApplicationFolder(), LocalNow())), fallback(LogFilePath(FallbackLogFolder(), LocalNow()));
+    testfs::fs::remove(fallback);
+    LogEnabled = LogForAdministratorsOnly = true;
+    WriteLog(u"everyone's");
+    LogForAdministratorsOnly = false;
+    testfs::WriteBytes(beside, "x");  // none before: the run for everyone made none
+    const HANDLE reader = CreateFileW(beside.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    OVERLAPPED lockByte = {};
+    lockByte.OffsetHigh = 0x40000000;
+    ASSERT_TRUE(LockFileEx(reader, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte));
+    WriteLog(u"held");
+    CloseHandle(reader);
+    WriteLog(u"let go");
+    LogEnabled = false;
+    EXPECT_EQ(testfs::ReadBytes(beside), "x");
+    std::string text = testfs::ReadBytes(fallback);
+    for (size_t at = 0; (at = text.find("20")) != text.npos;) text.erase(at, 21);  // the time stamps
+    EXPECT_EQ(text, "everyone's\r\nheld\r\nlet go");
+    testfs::fs::remove(beside), testfs::fs::remove(fallback);
+}
+#endif
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // Each row: the processes as a snapshot lists them, and the index of each one's browser's main process.
@@ -44,6 +46,34 @@ TEST(ProcessesOf, TheUsersOwnInTheirSessionOnly) {
     EXPECT_EQ(ids, (std::vector<uint32_t>{1, 8}));
     EXPECT_TRUE(ProcessesOf(all, u"", 2).empty()) << "an account that cannot be told owns nothing";
     EXPECT_TRUE(ProcessesOf({process(9, u"", 2, true, 100)}, u"", 2).empty());
+}
+
+// A browser makes its own user's profile busy. One whose user cannot be read is its session's user's; when that is
+// unknown too, everyone signed in is busy, and never a profile whose user is signed in nowhere.
+TEST(BusyUsers, ABrowserWhoseUserCannotBeReadIsItsSessionsUsers) {
+    const std::u16string a = u"S-1-5-21-1-2-3-1001", b = u"S-1-5-21-1-2-3-1002";
+    const auto process = [](const std::u16string& sid, uint32_t session, bool sessionKnown) {
+        return BrowserProcess{1, 0, 100, sid, session, sessionKnown};
+    };
+    // a in session 1, b in 2, a second sign-in of a in 3, nobody known in 4.
+    const std::vector<SessionUser> sessions = {{1, a}, {2, b}, {3, a}, {4, u""}};
+    const struct { const char* name; std::vector<BrowserProcess> processes; std::vector<SessionUser> sessions;
+                   std::vector<std::u16string> busy; } cases[] = {
+        {"none", {}, sessions, {}},
+        {"the user's own, in another's session", {process(b, 1, true)}, sessions, {b}},
+        {"unreadable, in b's session", {process(u"", 2, true)}, sessions, {b}},
+        {"unreadable, in a's second session", {process(u"", 3, true)}, sessions, {a}},
+        {"unreadable, beside a readable one", {process(a, 1, true), process(u"", 2, true)}, sessions, {a, b}},
+        {"unreadable, in a session whose user is unknown", {process(u"", 4, true)}, sessions, {a, b}},
+        {"unreadable, in a session not listed", {process(u"", 7, true)}, sessions, {a, b}},
+        {"unreadable, its session unknown", {process(u"", 2, false)}, sessions, {a, b}},
+        {"unreadable, nobody signed in", {process(u"", 2, true)}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::u16string> busy = BusyUsers(c.processes, c.sessions);
+        std::sort(busy.begin(), busy.end());
+        EXPECT_EQ(busy, c.busy) << c.name;
+    }
 }
 
 }  // namespace
