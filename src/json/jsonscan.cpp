@@ -1,6 +1,9 @@
 #include "json/jsonscan.h"
 
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 
 namespace json {
 
@@ -108,6 +111,15 @@ size_t ScanNumber(Bytes s, size_t n, size_t p) {
     return p;
 }
 
+// The browsers refuse a number a double cannot hold (1e400) as they would
+// refuse a syntax error. Only one with an exponent or of hundreds of digits
+// can be one.
+bool Representable(std::string_view number) {
+    if (number.size() < 300 && number.find_first_of("eE") == std::string_view::npos) return true;
+    const std::string copy(number);
+    return std::isfinite(std::strtod(copy.c_str(), nullptr));
+}
+
 size_t ScanWord(std::string_view text, size_t p, std::string_view word) {
     return text.compare(p, word.size(), word) == 0 ? p + word.size() : kBad;
 }
@@ -198,7 +210,11 @@ bool Scan(std::string_view text, Value* top) {
         case Kind::Null: p = ScanWord(text, p, "null"); break;
         case Kind::Number:
             if (c != '-' && (c < '0' || c > '9')) return false;
-            p = ScanNumber(s, n, p);
+            {
+                const size_t from = p;
+                p = ScanNumber(s, n, p);
+                if (p != kBad && !Representable(text.substr(from, p - from))) return false;
+            }
             break;
         }
         if (p == kBad) return false;

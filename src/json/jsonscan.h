@@ -24,7 +24,8 @@ struct Value {
 // True when `text` is one JSON value with nothing but whitespace around it,
 // as strictly as the browsers read their settings files: UTF-8 (a mark is
 // the caller's to remove), no comments, no trailing commas, no lone
-// surrogate escape; *top is that value. Time linear in the text.
+// surrogate escape, no number a double cannot hold (1e400); *top is that
+// value. Time linear in the text.
 bool Scan(std::string_view text, Value* top);
 
 // One member of an object: the key with its quotes, and the value.
