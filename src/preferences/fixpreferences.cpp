@@ -8,13 +8,14 @@ namespace {
 // splice went.
 class PreferencesRules : public FileRules {
 public:
+    explicit PreferencesRules(const std::vector<std::string>& origins) : origins_(origins) {}
     void Run(TextFileBytes& file) override {
         // The browsers read the file as UTF-8 only.
         const std::string_view text =
             TextUnitWidth(file.encoding) == 1
                 ? std::string_view(reinterpret_cast<const char*>(file.data()) + file.markLength, file.size - file.markLength)
                 : std::string_view();
-        plan_ = PlanGrants(text, EditorOrigins());
+        plan_ = PlanGrants(text, origins_);
         lines = plan_.lines;
         refused = plan_.refused;
         changed = !refused && !plan_.splices.empty();
@@ -31,6 +32,7 @@ public:
     }
 
 private:
+    const std::vector<std::string>& origins_;
     GrantPlan plan_;
 };
 
@@ -47,12 +49,14 @@ std::u16string EditorOriginsLine() {
     return line;
 }
 
-FixOutcome FixPreferences(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow) {
-    PreferencesRules rules;
+FixOutcome FixPreferences(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow,
+                          const std::vector<std::string>& origins) {
+    PreferencesRules rules(origins);
     return FixFile(path, u"Preferences", rules, log, noLinksBelow);
 }
 
-CheckOutcome CheckPreferences(const std::u16string& path, const std::u16string& noLinksBelow) {
-    PreferencesRules rules;
+CheckOutcome CheckPreferences(const std::u16string& path, const std::u16string& noLinksBelow,
+                              const std::vector<std::string>& origins) {
+    PreferencesRules rules(origins);
     return CheckFile(path, rules, noLinksBelow);
 }
