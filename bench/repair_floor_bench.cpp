@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
     std::printf("Whole repair (FixLocalState on a fresh copy) against the I/O floor (read the file, write a temporary\n"
                 "file beside it, fsync it, rename it over the file, fsync the folder), each in a fresh child process;\n"
                 "median of %d runs in %s. Inputs: a Local State with profiles up to the size, needing both repairs;\n"
-                "a profile's Preferences of 5 MB (prefs: engagement and notification settings of many sites), needing\n"
+                "a profile's Preferences of 5 MB (prefs: a Chromium 156 profile grown with the engagement of many sites), needing\n"
                 "every grant (FixPreferences).\n",
                 reps, scratch.c_str());
     if (!big) std::printf("The 100 MB rows are left out (they take minutes): --100mb runs them.\n");

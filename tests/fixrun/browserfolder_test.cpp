@@ -23,14 +23,10 @@ const std::u16string kSkipped =
 // left out. The Local State's lines and bytes tell which rule ran.
 TEST(FixBrowserFolder, TheBrowsersVersionDecidesTheExperimentRule) {
     struct Row { std::optional<std::string> lastVersion; std::string stats; const char16_t* versionLine; bool experiment; } rows[] = {
-        {"136.0.7103.93", "", u"136.0.7103.93", true},
-        {"137.0.7151.55", "156.0.8078.129-64", u"137.0.7151.55", false},
-        {"156.0.8078.129\r\n", "", u"156.0.8078.129", false},
-        {std::nullopt, "156.0.8078.129-64-devel", u"156.0.8078.129-64-devel", false},
-        {std::nullopt, "136.0.1.2-64", u"136.0.1.2-64", true},
-        {std::nullopt, "", nullptr, true},
-        {"13x.0", "", nullptr, true},
-        {"garbage", "156.0.8078.129-64", u"156.0.8078.129-64", false},
+        {"136.0.7103.93", "", u"136.0.7103.93", true}, {"137.0.7151.55", "156.0.8078.129-64", u"137.0.7151.55", false},
+        {"156.0.8078.129\r\n", "", u"156.0.8078.129", false}, {std::nullopt, "136.0.1.2-64", u"136.0.1.2-64", true},
+        {std::nullopt, "156.0.8078.129-64-devel", u"156.0.8078.129-64-devel", false}, {std::nullopt, "", nullptr, true},
+        {"13x.0", "", nullptr, true}, {"garbage", "156.0.8078.129-64", u"156.0.8078.129-64", false},
         {"137.0.7151.55" + std::string(52, ' '), "", nullptr, true},  // 65 bytes: not the browser's
         {"", "1560000.0", nullptr, true},
     };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,86 +13,79 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::u16string>;
 
-const std::string O = "https://quillpad.example", P = "https://pad.example:8443";
-const std::u16string kO = u"https://quillpad.example", kP = u"https://pad.example:8443";
-// A grant as the rules write it.
-std::string Pair(const std::string& origin) { return "\"" + origin + "\":{\"vezoverove\":true}"; }
-std::string Entry(const std::string& origin) { return "\"" + origin + ",*\":{\"setting\":1}"; }
-const std::string kHandler = "\"protocol_handler\":{\"allowed_origin_protocol_pairs\":{" + Pair(O) + "}}";
-const std::string kExceptions = "\"loopback_network\":{" + Entry(O) + "},\"local_network\":{" + Entry(O) + "}";
-const std::string kProfile = "\"profile\":{\"content_settings\":{\"exceptions\":{" + kExceptions + "}}}";
-const std::u16string kAddPair = u"allowed_origin_protocol_pairs: add " + kO,
-                     kAddLoopback = u"loopback_network: add " + kO + u",*",
-                     kAddLocal = u"local_network: add " + kO + u",*";
-const Lines kAddAll = {kAddPair, kAddLoopback, kAddLocal};
+// JSON written with single quotes.
+std::string J(std::string text) { return std::replace(text.begin(), text.end(), '\'', '"'), text; }
+const std::string O = "https://q.example", P = "https://p.example:8443";
+std::string Pair(const std::string& origin) { return J("'" + origin + "':{'vezoverove':true}"); }
+std::string Entry(const std::string& origin) { return J("'" + origin + ",*':{'setting':1}"); }
+const std::string kHandler = J("'protocol_handler':{'allowed_origin_protocol_pairs':{") + Pair(O) + "}}";
+const std::string kLoopLocal = J("'loopback_network':{") + Entry(O) + J("},'local_network':{") + Entry(O) + "}";
+const std::string kProfile = J("'profile':{'content_settings':{'exceptions':{") + kLoopLocal + "}}}";
+const Lines kAddAll = {u"allowed_origin_protocol_pairs: add https://q.example", u"loopback_network: add https://q.example,*",
+                       u"local_network: add https://q.example,*"};
 const std::u16string kNotObject = u"Preferences: not a JSON object, left as it is";
 
-// Each file as the repair leaves it, with its decision lines (the found and outcome lines are the test's);
-// an empty result: left as it is. The check says what the repair would do.
+// Each file as the repair leaves it (empty: as it was), with its decision lines between the found and outcome
+// lines; the check says what the repair would do.
 TEST(FixPreferences, EachGrantAddedOrReplacedWhereItBelongsAndNothingElseChanged) {
     struct Case { const char* name; std::string in, out; Lines lines; FixOutcome outcome; std::vector<std::string> origins = {O}; };
-    const std::string refused = "\"" + O + ",*\":{\"last_modified\":\"13441217871765977\",\"setting\":2}";
-    const std::string crlf = "{\r\n   \"profile\": {\r\n      \"content_settings\": {\r\n         \"exceptions\": {\r\n"
-                             "            \"loopback_network\": {\r\n               \"" + O + ",*\": {\r\n"
-                             "                  \"setting\": 2\r\n               }\r\n            }\r\n         }\r\n      }\r\n   }\r\n}\r\n";
+    const std::string refused = J("'" + O + ",*':{'last_modified':'13441217871765977','setting':");
+    // Pretty-printed with CR LF: where the local entry goes (@), and the loopback entry's setting (#).
+    const auto crlf = [](const std::string& at, const std::string& setting) {
+        std::string text = J("{\r\n  'profile': {\r\n    'content_settings': {\r\n      'exceptions': {@\r\n        "
+                             "'loopback_network': {\r\n          '" + O + ",*': {\r\n            'setting': #\r\n"
+                             "          }\r\n        }\r\n      }\r\n    }\r\n  }\r\n}\r\n");
+        return text.replace(text.find('@'), 1, at).replace(text.find('#'), 1, setting);
+    };
     const Case cases[] = {
         {"nothing there", "{}", "{" + kHandler + "," + kProfile + "}", kAddAll, FixOutcome::Saved},
-        {"no protocol_handler, empty settings",
-         "{\"browser\":{\"x\":1},\"profile\":{\"content_settings\":{\"exceptions\":{\"local_network\":{},\"loopback_network\":{}}}}}",
-         "{" + kHandler + ",\"browser\":{\"x\":1},\"profile\":{\"content_settings\":{\"exceptions\":{\"local_network\":{" +
-             Entry(O) + "},\"loopback_network\":{" + Entry(O) + "}}}}}",
-         kAddAll, FixOutcome::Saved},
         {"other origins' entries kept",
-         "{\"protocol_handler\":{\"allowed_origin_protocol_pairs\":{\"https://x.example\":{\"mailto\":true}}},\"profile\":"
-         "{\"content_settings\":{\"exceptions\":{\"local_network\":{\"https://x.example,*\":{\"setting\":2}}}}}}",
-         "{\"protocol_handler\":{\"allowed_origin_protocol_pairs\":{" + Pair(O) + ",\"https://x.example\":{\"mailto\":true}}},"
-         "\"profile\":{\"content_settings\":{\"exceptions\":{\"loopback_network\":{" + Entry(O) + "},\"local_network\":{" +
-             Entry(O) + ",\"https://x.example,*\":{\"setting\":2}}}}}}",
+         J("{'protocol_handler':{'allowed_origin_protocol_pairs':{'https://x.example':{'mailto':true}}},'profile':"
+           "{'content_settings':{'exceptions':{'local_network':{'https://x.example,*':{'setting':2}}}}}}"),
+         J("{'protocol_handler':{'allowed_origin_protocol_pairs':{") + Pair(O) + J(",'https://x.example':{'mailto':true}}},"
+           "'profile':{'content_settings':{'exceptions':{'loopback_network':{") + Entry(O) + J("},'local_network':{") +
+             Entry(O) + J(",'https://x.example,*':{'setting':2}}}}}}"),
          kAddAll, FixOutcome::Saved},
-        {"refused once, scheme turned off",
-         "{\"protocol_handler\":{\"allowed_origin_protocol_pairs\":{\"" + O + "\":{\"mailto\":true,\"vezoverove\":false}}},"
-         "\"profile\":{\"content_settings\":{\"exceptions\":{\"local_network\":{" + refused + "},\"loopback_network\":{" +
-             refused + "}}}}}",
-         "{\"protocol_handler\":{\"allowed_origin_protocol_pairs\":{\"" + O + "\":{\"mailto\":true,\"vezoverove\":true}}},"
-         "\"profile\":{\"content_settings\":{\"exceptions\":{\"local_network\":{" + refused.substr(0, refused.size() - 2) +
-             "1}},\"loopback_network\":{" + refused.substr(0, refused.size() - 2) + "1}}}}}}",
-         {u"allowed_origin_protocol_pairs: replace " + kO, u"loopback_network: replace " + kO + u",*",
-          u"local_network: replace " + kO + u",*"}, FixOutcome::Saved},
+        {"refused once, the scheme turned off",
+         J("{'protocol_handler':{'allowed_origin_protocol_pairs':{'" + O + "':{'mailto':true,'vezoverove':false}}},"
+           "'profile':{'content_settings':{'exceptions':{'local_network':{") + refused + J("2}},'loopback_network':{") +
+             refused + "2}}}}}}",
+         J("{'protocol_handler':{'allowed_origin_protocol_pairs':{'" + O + "':{'mailto':true,'vezoverove':true}}},"
+           "'profile':{'content_settings':{'exceptions':{'local_network':{") + refused + J("1}},'loopback_network':{") +
+             refused + "1}}}}}}",
+         {u"allowed_origin_protocol_pairs: replace https://q.example", u"loopback_network: replace https://q.example,*",
+          u"local_network: replace https://q.example,*"}, FixOutcome::Saved},
         {"already granted", "{" + kProfile + "," + kHandler + "}", "", {}, FixOutcome::Unchanged},
-        {"pretty-printed with CR LF", crlf,
-         "{" + kHandler + ",\r\n   \"profile\": {\r\n      \"content_settings\": {\r\n         \"exceptions\": {\"local_network\":{" +
-             Entry(O) + "},\r\n            \"loopback_network\": {\r\n               \"" + O + ",*\": {\r\n"
-             "                  \"setting\": 1\r\n               }\r\n            }\r\n         }\r\n      }\r\n   }\r\n}\r\n",
-         {kAddPair, u"loopback_network: replace " + kO + u",*", kAddLocal}, FixOutcome::Saved},
+        {"pretty-printed with CR LF", crlf("", "2"),
+         "{" + kHandler + "," + crlf(J("'local_network':{") + Entry(O) + "},", "1").substr(1),
+         {kAddAll[0], u"loopback_network: replace https://q.example,*", kAddAll[2]}, FixOutcome::Saved},
         {"UTF-8 with a mark", "\xEF\xBB\xBF{\"name\":\"\xE5\x90\x8D\"}",
          "\xEF\xBB\xBF{" + kHandler + "," + kProfile + ",\"name\":\"\xE5\x90\x8D\"}", kAddAll, FixOutcome::Saved},
         {"keys written with escapes",
-         "{\"\\u0070rofile\":{\"content_settings\":{\"exceptions\":{\"loopback\\u005fnetwork\":{\"https:\\/\\/quillpad.example,*\":"
-         "{\"setting\":2}}}}}}",
-         "{" + kHandler + ",\"\\u0070rofile\":{\"content_settings\":{\"exceptions\":{\"local_network\":{" + Entry(O) +
-             "},\"loopback\\u005fnetwork\":{\"https:\\/\\/quillpad.example,*\":{\"setting\":1}}}}}}",
-         {kAddPair, u"loopback_network: replace " + kO + u",*", kAddLocal}, FixOutcome::Saved},
+         J("{'\\u0070rofile':{'content_settings':{'exceptions':{'loopback\\u005fnetwork':{'https:\\/\\/q.example,*':"
+           "{'setting':2}}}}}}"),
+         "{" + kHandler + J(",'\\u0070rofile':{'content_settings':{'exceptions':{'local_network':{") + Entry(O) +
+             J("},'loopback\\u005fnetwork':{'https:\\/\\/q.example,*':{'setting':1}}}}}}"),
+         {kAddAll[0], u"loopback_network: replace https://q.example,*", kAddAll[2]}, FixOutcome::Saved},
         // The browser reads the last of equal keys; the first is no object but is not what it reads.
-        {"a key twice", "{\"profile\":{\"content_settings\":[]},\"profile\":{}}",
-         "{" + kHandler + ",\"profile\":{\"content_settings\":[]},\"profile\":{\"content_settings\":{\"exceptions\":{" +
-             kExceptions + "}}}}",
+        {"a key twice", J("{'profile':{'content_settings':[]},'profile':{}}"),
+         "{" + kHandler + J(",'profile':{'content_settings':[]},'profile':{'content_settings':{'exceptions':{") +
+             kLoopLocal + "}}}}",
          kAddAll, FixOutcome::Saved},
-        {"an array on the way", "{\"profile\":{\"content_settings\":{\"exceptions\":[]}}}", "",
+        {"an array on the way", J("{'profile':{'content_settings':{'exceptions':[]}}}"), "",
          {u"Preferences: profile.content_settings.exceptions is not an object, left as it is"}, FixOutcome::Unreadable},
-        {"a string on the way", "{\"protocol_handler\":\"\",\"profile\":{}}", "",
+        {"a string on the way", J("{'protocol_handler':'','profile':{}}"), "",
          {u"Preferences: protocol_handler is not an object, left as it is"}, FixOutcome::Unreadable},
-        {"an origin's entry no object", "{\"profile\":{\"content_settings\":{\"exceptions\":{\"local_network\":{\"" + O +
-             ",*\":1}}}}}", "", {u"Preferences: profile.content_settings.exceptions.local_network." + kO +
-             u",* is not an object, left as it is"}, FixOutcome::Unreadable},
-        {"not valid JSON: a trailing comma", "{\"profile\":{},}", "", {kNotObject}, FixOutcome::Unreadable},
+        {"not valid JSON: a trailing comma", J("{'profile':{},}"), "", {kNotObject}, FixOutcome::Unreadable},
         {"not an object", "[{}]", "", {kNotObject}, FixOutcome::Unreadable},
         {"UTF-16", std::string("\xFF\xFE{\0}\0", 6), "", {kNotObject}, FixOutcome::Unreadable},
         {"two origins", "{}",
-         "{\"protocol_handler\":{\"allowed_origin_protocol_pairs\":{" + Pair(O) + "," + Pair(P) + "}},\"profile\":{"
-         "\"content_settings\":{\"exceptions\":{\"loopback_network\":{" + Entry(O) + "," + Entry(P) + "},\"local_network\":{" +
-             Entry(O) + "," + Entry(P) + "}}}}}",
-         {kAddPair, u"allowed_origin_protocol_pairs: add " + kP, kAddLoopback, u"loopback_network: add " + kP + u",*",
-          kAddLocal, u"local_network: add " + kP + u",*"}, FixOutcome::Saved, {O, P}},
+         J("{'protocol_handler':{'allowed_origin_protocol_pairs':{") + Pair(O) + "," + Pair(P) + J("}},'profile':{"
+           "'content_settings':{'exceptions':{'loopback_network':{") + Entry(O) + "," + Entry(P) +
+             J("},'local_network':{") + Entry(O) + "," + Entry(P) + "}}}}}",
+         {kAddAll[0], u"allowed_origin_protocol_pairs: add https://p.example:8443", kAddAll[1],
+          u"loopback_network: add https://p.example:8443,*", kAddAll[2], u"local_network: add https://p.example:8443,*"},
+         FixOutcome::Saved, {O, P}},
     };
     testfs::TempDir dir;
     const fs::path file = dir / "Preferences";
@@ -108,30 +102,26 @@ TEST(FixPreferences, EachGrantAddedOrReplacedWhereItBelongsAndNothingElseChanged
                                                               : CheckOutcome::CannotRead);
         Lines expected = {u"文件存在：" + path};
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());
-        if (c.outcome == FixOutcome::Saved) expected.push_back(u"Preferences: changed and saved");
-        if (c.outcome == FixOutcome::Unchanged) expected.push_back(u"Preferences: no change");
+        if (c.outcome != FixOutcome::Unreadable)
+            expected.push_back(c.out.empty() ? u"Preferences: no change" : u"Preferences: changed and saved");
         EXPECT_EQ(log, expected);
         EXPECT_EQ(testfs::ReadBytes(file), c.out.empty() ? c.in : c.out);
         EXPECT_TRUE(!c.out.empty() || fs::last_write_time(file) == stamp);
     }
 }
 
-// A profile of a few MB as a long-used browser has it: the three grants go where its empty settings and its top
-// level begin, and every other byte stays.
+// A profile of a few MB as a long-used browser has it: the grants go where its empty settings and its top level
+// begin, and every other byte stays.
 TEST(FixPreferences, AProfileOfSomeMegabytes) {
     testfs::TempDir dir;
     const fs::path file = dir / "Preferences";
     const std::string before = prefscorpus::Realistic(size_t(3) << 20);
     std::string after = before;
-    for (const char* setting : {"\"loopback_network\":{", "\"local_network\":{"})
-        after.insert(after.find(setting) + std::string(setting).size(), Entry(O));
-    after.insert(1, kHandler + ",");
+    for (const std::string setting : {"\"loopback_network\":{", "\"local_network\":{"})
+        after.insert(after.find(setting) + setting.size(), Entry(O));
     testfs::WriteBytes(file, before);
-    Lines log;
-    EXPECT_EQ(FixPreferences(testfs::U16(file), [&](const std::u16string& line) { log.push_back(line); }, {}, {O}),
-              FixOutcome::Saved);
-    EXPECT_EQ(log.back(), u"Preferences: changed and saved");
-    EXPECT_TRUE(testfs::ReadBytes(file) == after);
+    EXPECT_EQ(FixPreferences(testfs::U16(file), [](const std::u16string&) {}, {}, {O}), FixOutcome::Saved);
+    EXPECT_TRUE(testfs::ReadBytes(file) == "{" + kHandler + "," + after.substr(1));
     EXPECT_EQ(CheckPreferences(testfs::U16(file), {}, {O}), CheckOutcome::UpToDate);
 }
 
