@@ -1,8 +1,10 @@
 #include "json/jsonscan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace json {
@@ -55,9 +57,23 @@ size_t Utf8Length(Bytes s, size_t n, size_t p) {
     return length;
 }
 
+// Byte classes, so that the loops over the bytes that need no decision
+// test one table entry each.
+struct Classes {
+    bool plain[256] = {};       // in a string: printable ASCII but the quote and the backslash
+    bool structural[256] = {};  // in a checked text: what a skip must look at
+    Classes() {
+        for (int c = 0x20; c < 0x80; ++c) plain[c] = c != '"' && c != '\\';
+        for (unsigned char c : {'"', '{', '}', '[', ']'}) structural[c] = true;
+    }
+};
+const Classes kClasses;
+
 // Past the string that starts at p (a quote), or kBad.
 size_t ScanString(Bytes s, size_t n, size_t p) {
     for (++p; p < n;) {
+        while (p < n && kClasses.plain[s[p]]) ++p;
+        if (p >= n) break;
         const unsigned char c = s[p];
         if (c == '"') return p + 1;
         if (c < 0x20) return kBad;
@@ -112,10 +128,15 @@ size_t ScanNumber(Bytes s, size_t n, size_t p) {
 }
 
 // The browsers refuse a number a double cannot hold (1e400) as they would
-// refuse a syntax error. Only one with an exponent or of hundreds of digits
-// can be one.
+// refuse a syntax error. One below 10^300 by its length and exponent holds;
+// the few others are converted to tell.
 bool Representable(std::string_view number) {
-    if (number.size() < 300 && number.find_first_of("eE") == std::string_view::npos) return true;
+    const size_t e = std::min(number.find_first_of("eE"), number.size());
+    size_t exponent = 0;
+    if (e + 1 < number.size() && number[e + 1] != '-')
+        for (size_t i = e + 1; i < number.size() && exponent < 1000; ++i)
+            if (number[i] != '+') exponent = exponent * 10 + static_cast<size_t>(number[i] - '0');
+    if (e + exponent < 300) return true;
     const std::string copy(number);
     return std::isfinite(std::strtod(copy.c_str(), nullptr));
 }
@@ -124,11 +145,14 @@ size_t ScanWord(std::string_view text, size_t p, std::string_view word) {
     return text.compare(p, word.size(), word) == 0 ? p + word.size() : kBad;
 }
 
-// Past the string at p, of a text already checked.
-size_t SkipString(Bytes s, size_t p) {
+// Past the string at p, of a text already checked: the first quote that
+// an odd run of backslashes does not escape.
+size_t SkipString(Bytes s, size_t n, size_t p) {
     for (++p;; ++p) {
-        if (s[p] == '\\') ++p;
-        else if (s[p] == '"') return p + 1;
+        p = static_cast<size_t>(static_cast<Bytes>(std::memchr(s + p, '"', n - p)) - s);
+        size_t escapes = 0;
+        while (s[p - 1 - escapes] == '\\') ++escapes;
+        if (escapes % 2 == 0) return p + 1;
     }
 }
 
@@ -143,15 +167,16 @@ Value SkipValue(std::string_view text, size_t p) {
         v.kind = s[p] == '{' ? Kind::Object : Kind::Array;
         size_t depth = 0;
         for (;; ++p) {
+            while (!kClasses.structural[s[p]]) ++p;
             const unsigned char c = s[p];
-            if (c == '"') p = SkipString(s, p) - 1;
+            if (c == '"') p = SkipString(s, text.size(), p) - 1;
             else if (c == '{' || c == '[') ++depth;
             else if ((c == '}' || c == ']') && --depth == 0) break;
         }
         v.end = p + 1;
         return v;
     }
-    case '"': v.kind = Kind::String, v.end = SkipString(s, p); return v;
+    case '"': v.kind = Kind::String, v.end = SkipString(s, text.size(), p); return v;
     case 't': v.kind = Kind::True, v.end = p + 4; return v;
     case 'f': v.kind = Kind::False, v.end = p + 5; return v;
     case 'n': v.kind = Kind::Null, v.end = p + 4; return v;
@@ -267,7 +292,7 @@ bool Members::Next(Member* member) {
     if (s[at_] == ',') at_ = SkipSpace(s, n, at_ + 1);
     if (s[at_] != '"') return false;
     member->keyBegin = at_;
-    member->keyEnd = SkipString(s, at_);
+    member->keyEnd = SkipString(s, n, at_);
     const size_t colon = SkipSpace(s, n, member->keyEnd);
     member->value = SkipValue(text_, SkipSpace(s, n, colon + 1));
     at_ = member->value.end;

@@ -61,10 +61,19 @@ public:
 
     // False when a key on the way holds something other than an object.
     bool Walk(const json::Value& object, const Need& need, const std::string& where) {
+        // One walk over the object's members for all the keys wanted in it;
+        // of equal keys the last counts, as for the browser.
+        std::vector<json::Value> values(need.children.size());
+        std::vector<bool> found(need.children.size());
+        json::Members members(text_, object);
+        for (json::Member m; members.Next(&m);)
+            for (size_t i = 0; i < need.children.size(); ++i)
+                if (json::KeyIs(text_, m, need.children[i].key)) values[i] = m.value, found[i] = true;
         std::string missing;
-        for (const Need& c : need.children) {
-            json::Value v;
-            if (!json::Find(text_, object, c.key, &v)) {
+        for (size_t i = 0; i < need.children.size(); ++i) {
+            const Need& c = need.children[i];
+            const json::Value& v = values[i];
+            if (!found[i]) {
                 if (!missing.empty()) missing += ',';
                 Write(c, missing);
                 AddedLines(c);
