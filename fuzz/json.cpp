@@ -1,9 +1,10 @@
 // Arbitrary bytes as JSON text, against nlohmann::json. The scanner accepts what nlohmann accepts, and each top-level
 // member's value, cut out at the scanner's offsets, reads as nlohmann reads that member (of equal keys the last, in
-// both). Differences between the two left out: a leading UTF-8 mark, which nlohmann skips and the scanner leaves to
-// its callers (both get the text after it); nesting past 200, which nlohmann takes and the browsers refuse (the
-// scanner must refuse it); a NUL byte, where nlohmann's input ends and the browsers' does not (valid JSON has none
-// outside a string nor unescaped in one: the scanner must refuse it). Where the text is an object, the Preferences grants spliced into it read as nlohmann's
+// both), as it does when the walk passes over objects and arrays by the ends the scan found. Differences between the
+// two left out: a leading UTF-8 mark, which nlohmann skips and the scanner leaves to its callers (both get the text
+// after it); nesting past 200, which nlohmann takes and the browsers refuse (the scanner must refuse it); a NUL byte,
+// where nlohmann's input ends and the browsers' does not (valid JSON has none outside a string nor unescaped in one:
+// the scanner must refuse it). Where the text is an object, the Preferences grants spliced into it read as nlohmann's
 // own document with the grants set, or the plan is refused exactly where a key on the way holds no object; a second
 // plan on the result changes nothing.
 #include <algorithm>
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     json::Value top;
-    const bool ours = json::Scan(text, &top);
+    json::Ends ends(1);  // every object and array
+    const bool ours = json::Scan(text, &top, &ends);
     Doc doc = Doc::parse(text.begin(), text.end(), nullptr, false);
     const bool theirs = !doc.is_discarded();
     const bool nul = text.find('\0') != std::string_view::npos;
@@ -67,8 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(text.find_first_not_of(" \t\r\n") == top.begin && text.find_last_not_of(" \t\r\n") + 1 == top.end);
     if (top.kind != json::Kind::Object) return 0;
     size_t members = 0;
-    json::Members walk(text, top);
-    for (json::Member m; walk.Next(&m); ++members) {
+    json::Members walk(text, top), jump(text, top, &ends);
+    for (json::Member m, j; walk.Next(&m); ++members) {
+        Check(jump.Next(&j) && j.keyBegin == m.keyBegin && j.value.end == m.value.end);
         const std::string key = Doc::parse(text.substr(m.keyBegin, m.keyEnd - m.keyBegin)).get<std::string>();
         json::Value last;
         Check(json::Find(text, top, key, &last) && last.end >= m.value.end);

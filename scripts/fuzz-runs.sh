@@ -25,6 +25,6 @@ runs regex 300000 &
 regex_pid=$!
 status=0
 runs textfile 10000 || status=1
-runs json 30000 || status=1
+runs json 150000 || status=1
 wait $regex_pid || status=1
 exit $status

@@ -157,7 +157,7 @@ size_t SkipString(Bytes s, size_t n, size_t p) {
 }
 
 // The value at p, of a text already checked.
-Value SkipValue(std::string_view text, size_t p) {
+Value SkipValue(std::string_view text, size_t p, const Ends* ends) {
     const Bytes s = reinterpret_cast<Bytes>(text.data());
     Value v;
     v.begin = p;
@@ -165,6 +165,7 @@ Value SkipValue(std::string_view text, size_t p) {
     case '{':
     case '[': {
         v.kind = s[p] == '{' ? Kind::Object : Kind::Array;
+        if (ends && (v.end = ends->Of(p)) != 0) return v;
         size_t depth = 0;
         for (;; ++p) {
             while (!kClasses.structural[s[p]]) ++p;
@@ -203,12 +204,19 @@ size_t EncodeUtf8(uint32_t c, unsigned char* out) {
 
 }  // namespace
 
-bool Scan(std::string_view text, Value* top) {
+size_t Ends::Of(size_t begin) const {
+    const auto at = std::lower_bound(spans_.begin(), spans_.end(), std::make_pair(begin, size_t(0)));
+    return at != spans_.end() && at->first == begin ? at->second : 0;
+}
+
+bool Scan(std::string_view text, Value* top, Ends* ends) {
     const Bytes s = reinterpret_cast<Bytes>(text.data());
     const size_t n = text.size();
-    // Whether each open level is an object; the depth is bounded, so the
-    // stack is too.
+    // Whether each open level is an object, and where it began; the depth
+    // is bounded, so the stack is too.
     bool inObject[kMaxDepth];
+    size_t beganAt[kMaxDepth];
+    if (ends) ends->spans_.clear();
     int depth = 0;
     size_t p = SkipSpace(s, n, 0);
     const size_t begin = p;
@@ -225,6 +233,7 @@ bool Scan(std::string_view text, Value* top) {
         case Kind::Object:
         case Kind::Array:
             if (depth == kMaxDepth) return false;
+            beganAt[depth] = p;
             inObject[depth++] = k == Kind::Object;
             p = SkipSpace(s, n, p + 1);
             opened = true;
@@ -259,12 +268,14 @@ bool Scan(std::string_view text, Value* top) {
         }
         // After a value: a comma and the next one, or closings.
         for (;;) {
-            p = SkipSpace(s, n, p);
             if (depth == 0) {
-                if (p != n) return false;
-                if (top) top->kind = kind, top->begin = begin, top->end = SkipValue(text, begin).end;
+                const size_t end = p;
+                if (SkipSpace(s, n, p) != n) return false;
+                if (top) top->kind = kind, top->begin = begin, top->end = end;
+                if (ends) std::sort(ends->spans_.begin(), ends->spans_.end());
                 return true;
             }
+            p = SkipSpace(s, n, p);
             if (p >= n) return false;
             if (s[p] == ',') {
                 p = SkipSpace(s, n, p + 1);
@@ -279,11 +290,13 @@ bool Scan(std::string_view text, Value* top) {
             if (s[p] != (inObject[depth - 1] ? '}' : ']')) return false;
             --depth;
             ++p;
+            if (ends && p - beganAt[depth] >= ends->largeFrom_) ends->spans_.push_back({beganAt[depth], p});
         }
     }
 }
 
-Members::Members(std::string_view text, const Value& object) : text_(text), at_(object.begin + 1) {}
+Members::Members(std::string_view text, const Value& object, const Ends* ends)
+    : text_(text), at_(object.begin + 1), ends_(ends) {}
 
 bool Members::Next(Member* member) {
     const Bytes s = reinterpret_cast<Bytes>(text_.data());
@@ -294,7 +307,7 @@ bool Members::Next(Member* member) {
     member->keyBegin = at_;
     member->keyEnd = SkipString(s, n, at_);
     const size_t colon = SkipSpace(s, n, member->keyEnd);
-    member->value = SkipValue(text_, SkipSpace(s, n, colon + 1));
+    member->value = SkipValue(text_, SkipSpace(s, n, colon + 1), ends_);
     at_ = member->value.end;
     return true;
 }
@@ -339,8 +352,7 @@ bool Find(std::string_view text, const Value& object, std::string_view key, Valu
 }
 
 bool IsEmptyObject(std::string_view text, const Value& object) {
-    Member m;
-    return !Members(text, object).Next(&m);
+    return text[SkipSpace(reinterpret_cast<Bytes>(text.data()), text.size(), object.begin + 1)] == '}';
 }
 
 }  // namespace json

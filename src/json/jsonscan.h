@@ -6,6 +6,8 @@
 // skips what it does not look into.
 #include <cstddef>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace json {
 
@@ -21,12 +23,30 @@ struct Value {
     size_t begin = 0, end = 0;
 };
 
+// Where the large objects and arrays of a text end, as Scan found them: a
+// walk passes over each at once instead of byte by byte, so that walking
+// down a path costs its members' keys, not the bytes below them again.
+class Ends {
+public:
+    // Large: `largeFrom` bytes or more.
+    explicit Ends(size_t largeFrom = 1 << 16) : largeFrom_(largeFrom) {}
+    // The end of the object or array that begins at `begin`, 0 when it is
+    // not a large one.
+    size_t Of(size_t begin) const;
+
+private:
+    friend bool Scan(std::string_view text, struct Value* top, Ends* ends);
+    size_t largeFrom_;
+    std::vector<std::pair<size_t, size_t>> spans_;  // by where they begin
+};
+
 // True when `text` is one JSON value with nothing but whitespace around it,
 // as strictly as the browsers read their settings files: UTF-8 (a mark is
 // the caller's to remove), no comments, no trailing commas, no lone
 // surrogate escape, no number a double cannot hold (1e400); *top is that
-// value. Time linear in the text.
-bool Scan(std::string_view text, Value* top);
+// value. Time linear in the text. With `ends`, where its large objects and
+// arrays end, for walks over it.
+bool Scan(std::string_view text, Value* top, Ends* ends = nullptr);
 
 // One member of an object: the key with its quotes, and the value.
 struct Member {
@@ -37,12 +57,13 @@ struct Member {
 // The members of an object of a text Scan accepted, in the order they stand.
 class Members {
 public:
-    Members(std::string_view text, const Value& object);
+    Members(std::string_view text, const Value& object, const Ends* ends = nullptr);
     bool Next(Member* member);
 
 private:
     std::string_view text_;
     size_t at_;
+    const Ends* ends_;
 };
 
 // True when the key, its escapes decoded, is `key` (UTF-8).

@@ -49,7 +49,7 @@ void Write(const Need& need, std::string& out) {
 
 class Planner {
 public:
-    Planner(std::string_view text, GrantPlan& plan) : text_(text), plan_(plan) {}
+    Planner(std::string_view text, const json::Ends& ends, GrantPlan& plan) : text_(text), ends_(ends), plan_(plan) {}
 
     void Line(const Need& leaf, const char16_t* verb) {
         plan_.lines.push_back(std::u16string(leaf.group) + u": " + verb + u" " + Wide(leaf.origin));
@@ -65,7 +65,7 @@ public:
         // of equal keys the last counts, as for the browser.
         std::vector<json::Value> values(need.children.size());
         std::vector<bool> found(need.children.size());
-        json::Members members(text_, object);
+        json::Members members(text_, object, &ends_);
         for (json::Member m; members.Next(&m);)
             for (size_t i = 0; i < need.children.size(); ++i)
                 if (json::KeyIs(text_, m, need.children[i].key)) values[i] = m.value, found[i] = true;
@@ -99,6 +99,7 @@ public:
 
 private:
     std::string_view text_;
+    const json::Ends& ends_;
     GrantPlan& plan_;
 };
 
@@ -107,7 +108,8 @@ private:
 GrantPlan PlanGrants(std::string_view text, const std::vector<std::string>& origins) {
     GrantPlan plan;
     json::Value top;
-    if (!json::Scan(text, &top) || top.kind != json::Kind::Object) {
+    json::Ends ends;
+    if (!json::Scan(text, &top, &ends) || top.kind != json::Kind::Object) {
         plan.refused = true;
         plan.lines.push_back(u"Preferences: not a JSON object, left as it is");
         return plan;
@@ -124,7 +126,7 @@ GrantPlan PlanGrants(std::string_view text, const std::vector<std::string>& orig
             AddGrant(root, {"profile", "content_settings", "exceptions", key, origin + ",*", "setting"}, "1", name,
                      origin + ",*");
     }
-    if (!Planner(text, plan).Walk(top, root, "")) {
+    if (!Planner(text, ends, plan).Walk(top, root, "")) {
         plan.refused = true;
         plan.splices.clear();
         plan.lines.erase(plan.lines.begin(), plan.lines.end() - 1);
