@@ -343,9 +343,9 @@ bool KeyIs(std::string_view text, const Member& member, std::string_view key) {
     return k == key.size();
 }
 
-bool Find(std::string_view text, const Value& object, std::string_view key, Value* value) {
+bool Find(std::string_view text, const Value& object, std::string_view key, Value* value, const Ends* ends) {
     bool found = false;
-    Members members(text, object);
+    Members members(text, object, ends);
     for (Member m; members.Next(&m);)
         if (KeyIs(text, m, key)) *value = m.value, found = true;
     return found;

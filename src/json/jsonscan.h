@@ -72,7 +72,7 @@ bool KeyIs(std::string_view text, const Member& member, std::string_view key);
 // The value of the object's member `key` (escapes decoded). Of two members
 // with the same key the last one counts, as the browsers read it. False
 // when there is none.
-bool Find(std::string_view text, const Value& object, std::string_view key, Value* value);
+bool Find(std::string_view text, const Value& object, std::string_view key, Value* value, const Ends* ends = nullptr);
 
 // True when the object has no member.
 bool IsEmptyObject(std::string_view text, const Value& object);

@@ -46,9 +46,10 @@ std::string ReadLastVersion(const std::u16string& localStatePath, const std::u16
 
 std::string StatsVersion(std::string_view text) {
     json::Value v;
-    if (!json::Scan(text, &v) || v.kind != json::Kind::Object) return {};
+    json::Ends ends;
+    if (!json::Scan(text, &v, &ends) || v.kind != json::Kind::Object) return {};
     for (const char* key : {"user_experience_metrics", "stability", "stats_version"})
-        if (v.kind != json::Kind::Object || !json::Find(text, v, key, &v)) return {};
+        if (v.kind != json::Kind::Object || !json::Find(text, v, key, &v, &ends)) return {};
     if (v.kind != json::Kind::String) return {};
     const std::string_view version = text.substr(v.begin + 1, v.end - v.begin - 2);
     return LooksLikeVersion(version) ? std::string(version) : std::string();
