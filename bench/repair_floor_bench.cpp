@@ -1,5 +1,6 @@
-// The whole repair of a Local State file against the I/O floor, each in a
-// fresh process: FixLocalState on a fresh copy of the file, against reading
+// The whole repair of a Local State file, and of a profile's Preferences,
+// against the I/O floor, each in a fresh process: FixLocalState (or
+// FixPreferences) on a fresh copy of the file, against reading
 // the file, writing a temporary file beside it, flushing it, renaming it
 // over the file and flushing the folder. Prints time ratios, peak memory
 // beyond an idle process per input byte, and how both grow from 1 to 10
@@ -26,9 +27,11 @@
 #include <string>
 #include <vector>
 
+#include "../tests/support/prefscorpus.h"
 #include "localstate/localstate.h"
 #include "localstate_corpus.h"
 #include "fileio/fileio.h"
+#include "preferences/preferences.h"
 
 extern char** environ;
 
@@ -36,7 +39,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kEncodings[] = {"ascii", "utf8", "utf16le"};
+// The Local State encodings, then a profile's Preferences (UTF-8, as the
+// browsers write it).
+const char* const kEncodings[] = {"ascii", "utf8", "utf16le", "prefs"};
 
 double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -56,7 +61,15 @@ bool WriteAll(int fd, const uint8_t* p, size_t n) {
 
 // A Local State of about `bytes` bytes that needs both repairs: pure ASCII,
 // UTF-8 with names in several scripts, or UTF-16LE with its mark.
+// A Preferences of about `bytes` bytes as a long-used profile has it,
+// needing every grant.
 bool Make(size_t bytes, const std::string& encoding, const char* path) {
+    if (encoding == "prefs") {
+        const std::string data = prefscorpus::Realistic(bytes);
+        const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const bool ok = fd >= 0 && WriteAll(fd, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+        return fd >= 0 && close(fd) == 0 && ok;
+    }
     corpus::Shape shape;
     shape.profiles = 0;
     shape.nonAscii = encoding != "ascii";
@@ -115,6 +128,10 @@ int Child(int argc, char** argv) {
         ok = FixLocalState(corpus::Utf16(argv[3]), [](const std::u16string&) {}) == FixOutcome::Saved;
     } else if (mode == "check" && argc == 4) {
         ok = CheckLocalState(corpus::Utf16(argv[3])) == CheckOutcome::UpToDate;
+    } else if (mode == "repair-prefs" && argc == 4) {
+        ok = FixPreferences(corpus::Utf16(argv[3]), [](const std::u16string&) {}) == FixOutcome::Saved;
+    } else if (mode == "check-prefs" && argc == 4) {
+        ok = CheckPreferences(corpus::Utf16(argv[3])) == CheckOutcome::UpToDate;
     } else if (mode != "idle") {
         return 2;
     }
@@ -216,11 +233,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path scratch = pattern;
-    const fs::path master = scratch / "master", target = scratch / "Local State";
+    const fs::path master = scratch / "master";
 
     std::printf("Whole repair (FixLocalState on a fresh copy) against the I/O floor (read the file, write a temporary\n"
                 "file beside it, fsync it, rename it over the file, fsync the folder), each in a fresh child process;\n"
-                "median of %d runs in %s. Inputs: a Local State with profiles up to the size, needing both repairs.\n",
+                "median of %d runs in %s. Inputs: a Local State with profiles up to the size, needing both repairs;\n"
+                "a profile's Preferences of 5 MB (prefs: a Chromium 156 profile grown with the engagement of many sites), needing\n"
+                "every grant (FixPreferences).\n",
                 reps, scratch.c_str());
     if (!big) std::printf("The 100 MB rows are left out (they take minutes): --100mb runs them.\n");
 
@@ -237,7 +256,10 @@ int main(int argc, char** argv) {
     std::printf("%-8s %-8s %10s %10s %7s %8s %11s %11s  %s\n", "size", "encoding", "floor ms", "repair ms", "ratio",
                 "wall", "floor B/B", "repair B/B", "at most 2x and 3 B/B");
     for (const char* encoding : kEncodings) {
-        for (size_t bytes : sizes) {
+        const bool prefs = std::strcmp(encoding, "prefs") == 0;
+        const fs::path target = scratch / (prefs ? "Preferences" : "Local State");
+        const std::string repairJob = prefs ? "repair-prefs" : "repair", checkJob = prefs ? "check-prefs" : "check";
+        for (size_t bytes : prefs ? std::vector<size_t>{5u << 20} : sizes) {
             Row row;
             row.bytes = bytes;
             row.encoding = encoding;
@@ -253,14 +275,14 @@ int main(int argc, char** argv) {
                 for (int job = 0; job < 2; ++job) {
                     const bool isRepair = (job + i) % 2 == 1;
                     if (!FreshCopy(master, target)) row.ok = false;
-                    const Result r = Spawn({"--child", isRepair ? "repair" : "floor", target.string()});
+                    const Result r = Spawn({"--child", isRepair ? repairJob : "floor", target.string()});
                     row.ok = row.ok && r.ok;
                     (isRepair ? repair : floor).push_back(r.seconds);
                     (isRepair ? repairWall : floorWall).push_back(r.wall);
                     (isRepair ? repairPeak : floorPeak)
                         .push_back((static_cast<double>(r.peakKilobytes) * 1024 - baseline) / size);
                     // The repaired file must need no further repair.
-                    if (isRepair && i == 0 && !Spawn({"--child", "check", target.string()}).ok) row.ok = false;
+                    if (isRepair && i == 0 && !Spawn({"--child", checkJob, target.string()}).ok) row.ok = false;
                 }
             }
             row.floor = Median(floor);

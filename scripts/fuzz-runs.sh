@@ -3,7 +3,8 @@
 # fixed seed for a fixed number of runs, so that what libFuzzer finds in
 # seconds fails the build and a failure repeats; an input running a minute
 # (a hang) fails it too. The regex target mostly computes, the textfile one
-# mostly waits on the disk: they run side by side. Each works on a copy of its seed corpus, which stays as committed.
+# mostly waits on the disk: they run side by side, the json one after
+# the textfile one. Each works on a copy of its seed corpus, which stays as committed.
 set -e
 cd "$(dirname "$0")/.."
 runs() {
@@ -24,5 +25,6 @@ runs regex 300000 &
 regex_pid=$!
 status=0
 runs textfile 10000 || status=1
+runs json 150000 || status=1
 wait $regex_pid || status=1
 exit $status

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 #ifndef _WIN32
 #include <cerrno>
 #endif
@@ -101,6 +102,16 @@ public:
     // False when the folder was moved since it was opened: its path then
     // leads somewhere else, and nothing may be written for it.
     bool StillInPlace() const;
+
+    // The folders in this folder, listed through its handle, in no set
+    // order. A link (junction, mount point, symbolic link) is listed as one
+    // and, in a confined folder, whatever it leads to, without being
+    // followed. False when the folder cannot be listed.
+    struct Subfolder {
+        std::u16string name;
+        bool link = false;
+    };
+    bool Subfolders(std::vector<Subfolder>* folders) const;
 
 private:
     friend class FileHandle;

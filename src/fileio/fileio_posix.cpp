@@ -1,5 +1,6 @@
 #include "fileio/fileio.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +95,27 @@ void FolderHandle::Close() {
 }
 
 bool FolderHandle::StillInPlace() const { return IsOpen() && BytesToText(WhereIs(handle_), kCodePageUtf8) == where_; }
+
+bool FolderHandle::Subfolders(std::vector<Subfolder>* folders) const {
+    // A descriptor of its own, so that the listing's position is not the
+    // held one's.
+    const int fd = IsOpen() ? ::openat(handle_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        struct stat st;
+        if (name == "." || name == ".." || ::fstatat(handle_, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        const bool link = S_ISLNK(st.st_mode);
+        if (link && !confined_ && (::fstatat(handle_, e->d_name, &st, 0) != 0)) continue;
+        if (S_ISDIR(st.st_mode) || (link && confined_)) folders->push_back({BytesToText(name, kCodePageUtf8), link});
+    }
+    ::closedir(dir);
+    return true;
+}
 
 FileHandle FileHandle::OpenIn(const FolderHandle& folder) {
     if (!folder.IsOpen()) {

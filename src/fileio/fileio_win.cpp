@@ -237,6 +237,27 @@ void FolderHandle::Close() {
 
 bool FolderHandle::StillInPlace() const { return IsOpen() && SamePath(FinalPath(H(handle_)), where_); }
 
+bool FolderHandle::Subfolders(std::vector<Subfolder>* folders) const {
+    if (!IsOpen()) return false;
+    std::vector<unsigned char> buffer(64 * 1024);
+    // From the start, whoever listed the handle before.
+    FILE_INFO_BY_HANDLE_CLASS next = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(H(handle_), next, buffer.data(), static_cast<DWORD>(buffer.size())))
+            return GetLastError() == ERROR_NO_MORE_FILES;
+        next = FileIdBothDirectoryInfo;
+        for (size_t at = 0;;) {
+            const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::u16string name(reinterpret_cast<const char16_t*>(e->FileName), e->FileNameLength / sizeof(wchar_t));
+            const bool link = (e->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if ((e->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != u"." && name != u"..")
+                folders->push_back({name, link});
+            if (e->NextEntryOffset == 0) break;
+            at += e->NextEntryOffset;
+        }
+    }
+}
+
 FileHandle FileHandle::OpenIn(const FolderHandle& folder) {
     if (!folder.IsOpen()) {
         SetLastError(folder.Error());

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "fixrun/browserfiles.h"
+#include "fixrun/browserfolder.h"
 #include "fixrun/localappdata.h"
 #include "fixrun/profilelist.h"
 #include "fixrun/profiles.h"
 #include "fileio/fileio.h"
 #include "localstate/localstate.h"
 #include "log/log.h"
+#include "preferences/preferences.h"
 #include "windows/browserprocesses.h"
 #include "windows/closebrowsers.h"
 #include "windows/messagepump.h"
@@ -32,7 +34,7 @@ std::vector<std::u16string> FilesToLookAt(const std::u16string& localAppData) {
 bool FixFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow) {
     bool repaired = true;
     for (const std::u16string& path : FilesToLookAt(localAppData))
-        repaired = FileRepaired(FixLocalState(path, WriteLog, noLinksBelow)) && repaired;
+        repaired = FixBrowserFolder(path, WriteLog, noLinksBelow) && repaired;
     return repaired;
 }
 
@@ -48,11 +50,11 @@ const char16_t* CheckSays(CheckOutcome outcome) {
 
 void CheckFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow,
                      std::vector<CheckOutcome>& outcomes) {
-    for (const std::u16string& path : FilesToLookAt(localAppData)) {
-        const CheckOutcome outcome = CheckLocalState(path, noLinksBelow);
-        WriteLog(u"Check: " + path + CheckSays(outcome));
-        outcomes.push_back(outcome);
-    }
+    for (const std::u16string& path : FilesToLookAt(localAppData))
+        for (const auto& [file, outcome] : CheckBrowserFolder(path, noLinksBelow)) {
+            WriteLog(u"Check: " + file + CheckSays(outcome));
+            outcomes.push_back(outcome);
+        }
 }
 
 // The profiles of people, each with a folder that can be read; the others
@@ -193,9 +195,13 @@ bool FixCurrentUser() {
 
 }  // namespace
 
-bool RunFix(RunScope scope) { return scope == RunScope::AllProfiles ? FixAllProfiles() : FixCurrentUser(); }
+bool RunFix(RunScope scope) {
+    WriteLog(EditorOriginsLine());
+    return scope == RunScope::AllProfiles ? FixAllProfiles() : FixCurrentUser();
+}
 
 CheckAnswer RunCheck(RunScope scope) {
+    WriteLog(EditorOriginsLine());
     std::vector<CheckOutcome> outcomes;
     if (scope == RunScope::AllProfiles) {
         for (const UserProfile& p : ReadableProfiles()) {

@@ -2,7 +2,7 @@
 // How the files of a run add up to its answer.
 #include <vector>
 
-#include "localstate/localstate.h"
+#include "filerepair/filerepair.h"
 
 // A file that could not be read, or not saved, keeps a setting unrepaired;
 // a missing one simply has nothing to repair.

@@ -2,9 +2,8 @@
 #include <vector>
 
 #include "localstate/localstate.h"
+#include "localstate/version.h"
 #include "regex/regex.h"
-#include "log/log.h"
-#include "fileio/fileio.h"
 #include "textfile/textfile.h"
 
 namespace {
@@ -13,119 +12,88 @@ namespace {
 // bytes wherever no replacement went, so nothing the rules did not write can
 // change, whatever the file holds: bytes its encoding does not allow
 // included.
-struct Repair {
-    std::vector<std::u16string> lines;  // the decision lines
-    bool changed = false;
-    regex::EditText<uint8_t> narrow;    // the edited text, which `pieces` may point into
-    regex::EditText<char16_t> wide;
-    std::string encoded;                // what the pieces cannot take from the edited text
-    std::vector<ByteSpan> pieces;       // the new content
+class LocalStateRules : public FileRules {
+public:
+    explicit LocalStateRules(const std::string& lastVersion) : lastVersion_(lastVersion) {}
+    void Run(TextFileBytes& file) override;
+
+private:
+    template <class Unit>
+    void RunInPlace(TextFileBytes& file, size_t offset, regex::EditText<Unit>& text);
+
+    std::string lastVersion_;
+    int major_ = 0;
+    regex::EditText<uint8_t> narrow_;    // the edited text, which `pieces` may point into
+    regex::EditText<char16_t> wide_;
+    std::string encoded_;                // what the pieces cannot take from the edited text
 };
 
 // The rules on units kept in the file's own buffer: the edited buffer is
 // the new file, mark included, and then the odd last byte of a UTF-16 file,
 // which is no unit.
 template <class Unit>
-void RunInPlace(TextFileBytes& file, size_t offset, Repair& r, regex::EditText<Unit>& text) {
+void LocalStateRules::RunInPlace(TextFileBytes& file, size_t offset, regex::EditText<Unit>& text) {
     const size_t width = sizeof(Unit);
     const size_t units = (file.size - file.markLength) / width;
     const size_t tail = file.size - file.markLength - units * width;
     const uint8_t last = file.size ? file.data()[file.size - 1] : 0;
     text = regex::EditText<Unit>(std::move(file.storage), file.capacity / width, offset, units);
-    r.changed = ApplyLocalStateRules(text, &r.lines);
+    changed = ApplyLocalStateRules(text, &lines, major_);
     const auto* base = reinterpret_cast<const uint8_t*>(text.Data()) - file.markLength;
-    r.pieces = {{base, file.markLength + text.Size() * width}};
+    pieces = {{base, file.markLength + text.Size() * width}};
     if (tail) {
-        r.encoded.assign(1, static_cast<char>(last));
-        r.pieces.push_back({reinterpret_cast<const uint8_t*>(r.encoded.data()), 1});
+        encoded_.assign(1, static_cast<char>(last));
+        pieces.push_back({reinterpret_cast<const uint8_t*>(encoded_.data()), 1});
     }
 }
 
-// Fills `r` in place: the pieces point into it.
-void RunRules(TextFileBytes& file, Repair& r) {
+void LocalStateRules::Run(TextFileBytes& file) {
     const bool eightBit = TextUnitWidth(file.encoding) == 1;
+    // The browsers write the file in UTF-8; one in another encoding was not
+    // written by them, and tells no version.
+    std::string version = lastVersion_;
+    if (version.empty() && eightBit)
+        version = StatsVersion({reinterpret_cast<const char*>(file.data()) + file.markLength, file.size - file.markLength});
+    major_ = MajorVersion(version);
+    if (major_) lines.push_back(u"Browser version: " + std::u16string(version.begin(), version.end()));
     if (eightBit && (file.encoding != encAnsi || file.ascii)) {
-        RunInPlace<uint8_t>(file, file.markLength, r, r.narrow);
+        RunInPlace<uint8_t>(file, file.markLength, narrow_);
         return;
     }
     if (file.encoding == encUtf16LE && LittleEndianHost()) {
-        RunInPlace<char16_t>(file, 1, r, r.wide);
+        RunInPlace<char16_t>(file, 1, wide_);
         return;
     }
     // An ANSI file with double-byte characters, or one whose units are not
     // its bytes: a copy of its units, written back byte for byte.
     const std::u16string units = TextFileUnits(file);
-    regex::EditText<char16_t>& text = r.wide;
-    text = regex::EditCopy(units);
-    r.changed = ApplyLocalStateRules(text, &r.lines);
-    if (!r.changed) return;
-    r.encoded.assign(reinterpret_cast<const char*>(file.data()), file.markLength);
-    EncodeUnits(std::u16string_view(text.Data(), text.Size()), file.encoding, r.encoded);
+    wide_ = regex::EditCopy(units);
+    changed = ApplyLocalStateRules(wide_, &lines, major_);
+    if (!changed) return;
+    encoded_.assign(reinterpret_cast<const char*>(file.data()), file.markLength);
+    EncodeUnits(std::u16string_view(wide_.Data(), wide_.Size()), file.encoding, encoded_);
     const size_t tail = file.markLength + units.size() * TextUnitWidth(file.encoding);
-    r.encoded.append(reinterpret_cast<const char*>(file.data()) + tail, file.size - tail);
-    r.pieces = {{reinterpret_cast<const uint8_t*>(r.encoded.data()), r.encoded.size()}};
+    encoded_.append(reinterpret_cast<const char*>(file.data()) + tail, file.size - tail);
+    pieces = {{reinterpret_cast<const uint8_t*>(encoded_.data()), encoded_.size()}};
 }
 
 }  // namespace
 
-FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log,
-                         const std::u16string& noLinksBelow) {
-    const auto linked = [&] { log(u"Link in path, not followed: " + path); };
+FixOutcome FixLocalState(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow,
+                         const std::string& lastVersion) {
     try {
-        const FolderHandle folder = FolderHandle::OpenFor(path, noLinksBelow);
-        if (folder.Error() == kErrorLinkInPath) {
-            linked();
-            return FixOutcome::Unreadable;
-        }
-        if (!FileExists(path)) {
-            log(u"未找到文件:" + path);
-            return FixOutcome::NotFound;
-        }
-        log(u"文件存在：" + path);
-
-        TextFileBytes file;
-        uint32_t error = 0;
-        if (!ReadTextFileBytes(folder, file, &error)) {
-            if (error == kErrorLinkInPath) linked();
-            else log(u"Cannot read file (error " + DecimalText(error) + u"): " + path);
-            return FixOutcome::Unreadable;
-        }
-        Repair repair;
-        RunRules(file, repair);
-        for (const std::u16string& line : repair.lines) log(line);
-        if (!repair.changed) {
-            log(u"Loal Stage: no change");
-            return FixOutcome::Unchanged;
-        }
-        if (ReplaceFileContent(folder, repair.pieces, &error)) {
-            log(u"Loal Stage: changed and saved");
-            return FixOutcome::Saved;
-        }
-        if (error == kErrorLinkInPath) linked();
-        log(u"Loal Stage: changed, not saved (error " + DecimalText(error) + u")");
-        return FixOutcome::NotSaved;
+        LocalStateRules rules(lastVersion);
+        return FixFile(path, u"Loal Stage", rules, log, noLinksBelow);
     } catch (...) {
-        // A file made to exhaust memory, or anything else unforeseen, costs
-        // this file's repair, not the run's other files and profiles.
-        try {
-            log(u"Loal Stage: not saved (error " + DecimalText(kErrorNoMemory) + u")");
-        } catch (...) {
-        }
         return FixOutcome::NotSaved;
     }
 }
 
-CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow) {
+CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow,
+                             const std::string& lastVersion) {
     try {
-        const FolderHandle folder = FolderHandle::OpenFor(path, noLinksBelow);
-        if (folder.Error() == kErrorLinkInPath) return CheckOutcome::CannotRead;
-        if (!FileExists(path)) return CheckOutcome::NotFound;
-        TextFileBytes file;
-        uint32_t error = 0;
-        if (!ReadTextFileBytes(folder, file, &error)) return CheckOutcome::CannotRead;
-        Repair repair;
-        RunRules(file, repair);
-        return repair.changed ? CheckOutcome::NeedsRepair : CheckOutcome::UpToDate;
+        LocalStateRules rules(lastVersion);
+        return CheckFile(path, rules, noLinksBelow);
     } catch (...) {
         return CheckOutcome::CannotRead;
     }

@@ -5,40 +5,33 @@
 #include <string>
 #include <vector>
 
-// True when the path names something that exists and is not a folder; false
-// on every failure.
-bool FileExists(const std::u16string& path);
-
-// What became of one file. NotSaved and Unreadable are failures the user
-// must hear about; a missing file is not one.
-enum class FixOutcome {
-    NotFound,    // nothing at the path, or a folder
-    Unchanged,   // read, and the rules changed nothing
-    Saved,       // changed and written back
-    NotSaved,    // changed, but the write failed: the file is as it was
-    Unreadable,  // exists but could not be read; no rule ran
-};
+#include "filerepair/filerepair.h"
 
 // Repairs the file and writes it back, in the encoding it had, only when its
-// text changed; every decision goes to `log`. With `noLinksBelow`, a folder
-// of another user's that the path lies below, no link from there down is
-// followed: a file reached through one is not read. Never throws: a
-// failure of any kind costs this file only.
-FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log,
-                         const std::u16string& noLinksBelow = {});
-
-// What a repair would do to the file, found without writing anything.
-enum class CheckOutcome { NotFound, UpToDate, NeedsRepair, CannotRead };
-CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow = {});
+// text changed; every decision goes to `log` (FixFile says how).
+// `lastVersion` is what the browser wrote to `Last Version` beside the file
+// (ReadLastVersion); where it gives none, the file's own record of the
+// version counts.
+FixOutcome FixLocalState(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow = {},
+                         const std::string& lastVersion = {});
+CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow = {},
+                             const std::string& lastVersion = {});
 
 // The rules on a text edited in place, 8-bit or 16-bit units; the two
 // decision lines are appended to *logLines. True when the text changed.
+// `browserMajor` is the browser's major version, 0 when unknown: from
+// kExperimentGone on the experiment rule is left out, with a line saying
+// why.
 namespace regex {
 template <class Unit>
 class EditText;
 }
 template <class Unit>
-bool ApplyLocalStateRules(regex::EditText<Unit>& text, std::vector<std::u16string>* logLines);
+bool ApplyLocalStateRules(regex::EditText<Unit>& text, std::vector<std::u16string>* logLines, int browserMajor = 0);
+
+// The first version that drops the private-network experiment from the list
+// at every start: the experiment expired with the version before.
+inline constexpr int kExperimentGone = 137;
 
 // The rules' patterns and replacements.
 namespace localstate_rules {

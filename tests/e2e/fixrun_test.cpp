@@ -14,6 +14,7 @@
 #include "../support/testfs.h"
 #include "../support/testwin.h"
 #include "dialog/lang.h"
+#include "preferences/preferences.h"
 
 namespace {
 
@@ -301,7 +302,7 @@ TEST_F(FixRun, ClosesOnlyTheBrowsersRepairsBothFilesAndSaysSo) {
     for (const int run : {0, 1, 2}) {
         const bool repairs = run != 1;
         const std::wstring n = repairs ? L"2" : L"0", waited = repairs ? L"1" : L"0";
-        expected.insert(expected.end(), {kClosed + n + L"; not answering: 0; other programs left open: 1; processes waited for: " +
+        expected.insert(expected.end(), {W(EditorOriginsLine()), kClosed + n + L"; not answering: 0; other programs left open: 1; processes waited for: " +
                                              waited + L"; still running: 0",
                                          kNoneEnded, L"LocalAppDataPath: " + appData, kFound + chrome.wstring(),
                                          L"excluded_schemes: true", L"browser: add2 block-insecure-private-network-requests@2",
@@ -387,16 +388,19 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     std::string out;
     EXPECT_EQ(RunUnattended(L"vezoverove://silent=yes&check=yes/", &out, To::File), 10u);  // check wins: nothing repaired
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeBefore);
-    // Every line, with or without log=yes, and the result last.
+    // Every line, with or without log=yes, and the result last; the origins the build grants among the first.
     const std::vector<std::string> lines = SplitLines(out);
-    ASSERT_EQ(lines.size(), 6u) << out;
+    ASSERT_EQ(lines.size(), 7u) << out;
     EXPECT_EQ(lines[0], "Command: silent=yes&check=yes");
     const auto env = [](const char* name) { return std::string(std::getenv(name)); };
     EXPECT_EQ(lines[1], "Computer: " + env("COMPUTERNAME") + "; user: " + env("USERDOMAIN") + "\\" + env("USERNAME") +
                             "; mode: check");
-    EXPECT_EQ(lines[3], "Check: " + Utf8(chrome) + ": needs repair");
-    EXPECT_EQ(lines[4], "Check: " + Utf8(edge) + ": not found");
-    EXPECT_EQ(lines[5], "Result: 10");
+    std::string origins;
+    for (const std::string& o : EditorOrigins()) origins += (origins.empty() ? "" : ", ") + o;
+    EXPECT_EQ(lines[2], "Editor origins: " + origins);
+    EXPECT_EQ(lines[4], "Check: " + Utf8(chrome) + ": needs repair");
+    EXPECT_EQ(lines[5], "Check: " + Utf8(edge) + ": not found");
+    EXPECT_EQ(lines[6], "Result: 10");
     EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
     EXPECT_TRUE(LogMessages(dir.path()).empty()) << "no log without log=yes";
 
@@ -416,8 +420,8 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
     std::vector<std::wstring> log = LogMessages(dir.path());
     for (const std::wstring& line : {std::wstring(L"Command: log=yes&silent=yes"), kMissing + edge.wstring(), std::wstring(L"Result: 0")})
         EXPECT_EQ(std::count(log.begin(), log.end(), line), 8) << testing::PrintToString(log);
-    // Each: command, computer, two close lines, folder, four files found, one missing, result.
-    EXPECT_EQ(log.size(), 8u * 11) << testing::PrintToString(log);
+    // Each: command, computer, origins, two close lines, folder, four files found, one missing, result.
+    EXPECT_EQ(log.size(), 8u * 12) << testing::PrintToString(log);
 
     // The program's folder takes no log (a folder has the day's name): it goes below the account's local app data.
     const fs::path fallback = fs::path(appData) / L"DivezavuDizuzuDud";
@@ -465,20 +469,23 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
     // of the profile's folder).
     struct Run { std::string bytes, line; };
     // No SID: the user at this desktop, listed already; the folder is below users/; no bytes: no profile folder;
-    // linkOut: that user's User Data a link out of the profile.
-    struct Profile { const wchar_t *sid, *folder; const char* before; bool linkOut; Run runs[kRuns]; };
+    // linkOut: that user's User Data, or its Default profile (a Preferences past it), a link out of the profile.
+    struct Profile { const wchar_t *sid, *folder; const char* before; const wchar_t* linkOut; Run runs[kRuns]; };
     const std::string found = "\xe6\x96\x87\xe4\xbb\xb6\xe5\xad\x98\xe5\x9c\xa8\xef\xbc\x9a{file}";  // 文件存在：
     const Run checked{kChromeBefore, "Check: {file}: needs repair"}, repaired{kChromeAfter, found},
         upToDate{kChromeAfter, "Check: {file}: up to date"},
         service{kChromeBefore, ""}, gone{"", "Profile skipped, folder cannot be read: {profile}"},
-        refused{kChromeBefore, "Check: {file}: cannot read"}, linked{kChromeBefore, "Link in path, not followed: {file}"};
+        refused{kChromeBefore, "Check: {file}: cannot read"}, linked{kChromeBefore, "Link in path, not followed: {file}"},
+        defaultLinked{kChromeAfter, "Link in path, not followed: {prefs}"};
     const Profile profiles[] = {
-        {L"S-1-5-21-11-22-33-1001", L"ann", kChromeBefore.c_str(), false, {repaired, upToDate, repaired}},
-        {L"S-1-12-1-111-222-333-444", L"entra", kChromeBefore.c_str(), false, {repaired, upToDate, repaired}},
-        {L"S-1-5-19", L"LocalService", kChromeBefore.c_str(), false, {service, service, service}},
-        {L"S-1-5-21-11-22-33-1003", L"missing", nullptr, false, {gone, gone, gone}},
-        {L"S-1-5-21-11-22-33-1004", L"eve", kChromeBefore.c_str(), true, {linked, refused, linked}},
-        {nullptr, nullptr, kChromeBefore.c_str(), false,
+        {L"S-1-5-21-11-22-33-1001", L"ann", kChromeBefore.c_str(), nullptr, {repaired, upToDate, repaired}},
+        {L"S-1-12-1-111-222-333-444", L"entra", kChromeBefore.c_str(), nullptr, {repaired, upToDate, repaired}},
+        {L"S-1-5-19", L"LocalService", kChromeBefore.c_str(), nullptr, {service, service, service}},
+        {L"S-1-5-21-11-22-33-1003", L"missing", nullptr, nullptr, {gone, gone, gone}},
+        {L"S-1-5-21-11-22-33-1004", L"eve", kChromeBefore.c_str(), L"User Data", {linked, refused, linked}},
+        {L"S-1-5-21-11-22-33-1005", L"dan", kChromeBefore.c_str(), L"User Data\\Default",
+         {defaultLinked, {kChromeAfter, "Check: {prefs}: cannot read"}, defaultLinked}},
+        {nullptr, nullptr, kChromeBefore.c_str(), nullptr,
          {{kChromeBefore, "Profile busy, browser running: {profile}"}, checked, repaired}},
     };
     struct Cleanup {
@@ -491,10 +498,13 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
         const fs::path file = p.folder ? folder / L"AppData\\Local\\Google\\Chrome\\User Data\\Local State" : chrome;
         paths.emplace_back(folder, file);
         // What lies past the link is neither read nor written (here it is read through the link).
-        const fs::path real = p.linkOut ? dir.path() / L"outside" / L"User Data" : file.parent_path();
-        if (p.before) fs::create_directories(real), fs::create_directories(file.parent_path().parent_path()),
-            testfs::WriteBytes(real / L"Local State", p.before);
-        ASSERT_TRUE(!p.linkOut || testfs::MakeSymlink(real, file.parent_path()));
+        const fs::path link = p.linkOut ? file.parent_path().parent_path() / p.linkOut : fs::path();
+        const fs::path real = p.linkOut ? dir.path() / L"outside" / link.filename() : fs::path();
+        const fs::path state = link == file.parent_path() ? real : file.parent_path();
+        if (p.before) fs::create_directories(state), fs::create_directories(file.parent_path().parent_path()),
+            testfs::WriteBytes(state / L"Local State", p.before);
+        if (p.linkOut && state != real) fs::create_directories(real), testfs::WriteBytes(real / L"Preferences", "{}");
+        ASSERT_TRUE(!p.linkOut || testfs::MakeSymlink(real, link));
         if (!p.sid) continue;
         const std::wstring value = folder.wstring();
         cleanup.keys.push_back(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + std::wstring(p.sid));
@@ -530,7 +540,8 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
             SCOPED_TRACE(folder);
             EXPECT_EQ(testfs::ReadBytes(file), want.bytes);
             std::string line = want.line;
-            for (const auto& [key, path] : {std::make_pair(std::string("{profile}"), folder), {"{file}", file}})
+            for (const auto& [key, path] : {std::make_pair(std::string("{profile}"), folder), {"{file}", file},
+                                            {"{prefs}", file.parent_path() / L"Default" / L"Preferences"}})
                 if (const size_t at = line.find(key); at != line.npos) line.replace(at, key.size(), Utf8(path));
             EXPECT_TRUE(line.empty() ? out.find(Utf8(folder)) == std::string::npos
                                      : std::count(lines.begin(), lines.end(), line) == 1)
@@ -542,6 +553,7 @@ TEST_F(FixRun, AllProfilesAreRepairedButBusyOnesAndServiceProfilesAreLeftAlone) 
             LogOff(browsers);
         }
     }
+    EXPECT_EQ(testfs::ReadBytes(dir.path() / L"outside" / L"Default" / L"Preferences"), "{}");
 }
 
 }  // namespace

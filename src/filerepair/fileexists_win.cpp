@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "localstate/localstate.h"
+#include "filerepair/filerepair.h"
 
 bool FileExists(const std::u16string& path) {
     if (path.find(u'\0') != std::u16string::npos) return false;

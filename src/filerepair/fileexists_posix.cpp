@@ -1,6 +1,6 @@
 #include <sys/stat.h>
 
-#include "localstate/localstate.h"
+#include "filerepair/filerepair.h"
 #include "textfile/codepage.h"
 
 bool FileExists(const std::u16string& path) {

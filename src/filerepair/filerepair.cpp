@@ -1,0 +1,68 @@
+#include "filerepair/filerepair.h"
+
+#include "fileio/fileio.h"
+#include "log/datestamp.h"
+
+FixOutcome FixFile(const std::u16string& path, const char16_t* label, FileRules& rules, const LogLine& log,
+                   const std::u16string& noLinksBelow) {
+    const auto linked = [&] { log(u"Link in path, not followed: " + path); };
+    try {
+        const std::u16string said = std::u16string(label) + u": ";
+        const FolderHandle folder = FolderHandle::OpenFor(path, noLinksBelow);
+        if (folder.Error() == kErrorLinkInPath) {
+            linked();
+            return FixOutcome::Unreadable;
+        }
+        if (!FileExists(path)) {
+            log(u"未找到文件:" + path);
+            return FixOutcome::NotFound;
+        }
+        log(u"文件存在：" + path);
+
+        TextFileBytes file;
+        uint32_t error = 0;
+        if (!ReadTextFileBytes(folder, file, &error)) {
+            if (error == kErrorLinkInPath) linked();
+            else log(u"Cannot read file (error " + DecimalText(error) + u"): " + path);
+            return FixOutcome::Unreadable;
+        }
+        rules.Run(file);
+        for (const std::u16string& line : rules.lines) log(line);
+        if (rules.refused) return FixOutcome::Unreadable;
+        if (!rules.changed) {
+            log(said + u"no change");
+            return FixOutcome::Unchanged;
+        }
+        if (ReplaceFileContent(folder, rules.pieces, &error)) {
+            log(said + u"changed and saved");
+            return FixOutcome::Saved;
+        }
+        if (error == kErrorLinkInPath) linked();
+        log(said + u"changed, not saved (error " + DecimalText(error) + u")");
+        return FixOutcome::NotSaved;
+    } catch (...) {
+        // A file made to exhaust memory, or anything else unforeseen, costs
+        // this file's repair, not the run's other files and profiles.
+        try {
+            log(std::u16string(label) + u": not saved (error " + DecimalText(kErrorNoMemory) + u")");
+        } catch (...) {
+        }
+        return FixOutcome::NotSaved;
+    }
+}
+
+CheckOutcome CheckFile(const std::u16string& path, FileRules& rules, const std::u16string& noLinksBelow) {
+    try {
+        const FolderHandle folder = FolderHandle::OpenFor(path, noLinksBelow);
+        if (folder.Error() == kErrorLinkInPath) return CheckOutcome::CannotRead;
+        if (!FileExists(path)) return CheckOutcome::NotFound;
+        TextFileBytes file;
+        uint32_t error = 0;
+        if (!ReadTextFileBytes(folder, file, &error)) return CheckOutcome::CannotRead;
+        rules.Run(file);
+        if (rules.refused) return CheckOutcome::CannotRead;
+        return rules.changed ? CheckOutcome::NeedsRepair : CheckOutcome::UpToDate;
+    } catch (...) {
+        return CheckOutcome::CannotRead;
+    }
+}
