@@ -58,7 +58,8 @@ private:
 // ends by itself within seconds; closing the console window still ends this process, never the program.
 BOOL WINAPI OnControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    Output(STD_ERROR_HANDLE).WriteText(u"Not interrupted, so that no file is left half written: waiting for the run to end.\r\n");
+    Output(STD_ERROR_HANDLE)
+        .WriteText(u"Not interrupted, so that no file is left half written: waiting for the run to end.\r\n");
     return TRUE;
 }
 
@@ -125,7 +126,8 @@ int wmain(int, wchar_t**) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
     PROCESS_INFORMATION pi = {};
-    const bool piped = CreatePipe(&read, &write, &inherit, 1 << 16) && SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    const bool piped =
+        CreatePipe(&read, &write, &inherit, 1 << 16) && SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     const bool started = piped && Start(program, commandLine, write, &pi);
     const DWORD error = GetLastError();
     if (write) CloseHandle(write);  // the program's copy is the only one left: the pipe breaks when it ends
