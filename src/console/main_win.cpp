@@ -85,7 +85,8 @@ std::wstring ProgramBesideThis() {
     return path.erase(path.find_last_of(L'\\') + 1) + kProgram;
 }
 
-// Starts the program with the pipe as its output and this process's input, and only those handles.
+// Starts the program with the pipe as its output and this process's input, and only those handles. Windows attaches
+// no GUI program to a console, but Wine does, and would deliver Ctrl+C to it: detached, it never sees one.
 bool Start(const std::wstring& program, std::wstring commandLine, HANDLE output, PROCESS_INFORMATION* pi) {
     HANDLE handles[2] = {output, Inheritable(GetStdHandle(STD_INPUT_HANDLE))};
     const DWORD count = handles[1] ? 2 : 1;
@@ -103,8 +104,8 @@ bool Start(const std::wstring& program, std::wstring commandLine, HANDLE output,
         si.lpAttributeList = attributes;
         started = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
                                             count * sizeof(HANDLE), nullptr, nullptr) &&
-                  CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
-                                 nullptr, nullptr, &si.StartupInfo, pi);
+                  CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                 EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS, nullptr, nullptr, &si.StartupInfo, pi);
         DeleteProcThreadAttributeList(attributes);
     }
     if (handles[1]) CloseHandle(handles[1]);

@@ -438,7 +438,7 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
 }
 
 // Typed at cmd, the name finds the console twin first: it waits for the run, passes its lines on, as they are to a
-// pipe and as text to a console, and leaves the run's exit code in %errorlevel%.
+// pipe and as text to a console, and leaves the run's exit code in %errorlevel%; Ctrl+C does not cut the run short.
 TEST_F(FixRun, TheConsoleTwinGivesTheRunsLinesAndExitCode) {
     fs::copy_file(FromEnvironment("DZD_COM"), dir.path() / "DivezavuDizuzuDud.com");
     const fs::path cmd = _wgetenv(L"ComSpec");
@@ -460,19 +460,27 @@ TEST_F(FixRun, TheConsoleTwinGivesTheRunsLinesAndExitCode) {
         EXPECT_EQ(lines[5] + " " + lines[6], "Result: " + code + " errorlevel=" + code);
     }
 
-    // At a console: a repair's Chinese comes through as text.
+    // At a console: a repair's Chinese comes through as text, and Ctrl+C, pressed while a slow browser keeps the run
+    // waiting, is refused; the run goes on to its end and its exit code.
     testfs::WriteBytes(chrome, kChromeBefore);
+    Process browser(dir.path() / "Chrome.exe", L"--slow=3000" + Holding({chrome}));
+    ASSERT_TRUE(WaitForWindow(browser.Id(), kBrowserClass));
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
+    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
     const HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
     SetConsoleScreenBufferSize(screen, {400, 60});
-    Process atConsole(cmd, in + L"\"vezoverove://silent=yes/\"");
+    Process atConsole(dir.path() / "DivezavuDizuzuDud.com", L"\"vezoverove://silent=yes/\"");
+    Sleep(1000);
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    EXPECT_EQ(atConsole.WaitForExit(500), STILL_ACTIVE);
     EXPECT_EQ(atConsole.WaitForExit(30000), 0u);
     std::wstring text(400 * 60, L' ');
     DWORD got = 0;
     ReadConsoleOutputCharacterW(screen, &text[0], static_cast<DWORD>(text.size()), {0, 0}, &got);
-    EXPECT_NE(text.find(kFound + chrome.wstring()), std::wstring::npos) << testing::PrintToString(text.substr(0, got));
+    for (const std::wstring& line : {kFound + chrome.wstring(), std::wstring(L"Not interrupted, so that no file")})
+        EXPECT_NE(text.find(line), std::wstring::npos) << testing::PrintToString(text.substr(0, got));
     CloseHandle(screen);
     FreeConsole();
     EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
