@@ -26,7 +26,7 @@ public:
     // UTF-8 as it arrives; a character cut at the end waits for the rest unless this is the last piece.
     void Relay(const char* bytes, size_t count, bool last) {
         if (!console_) return WriteBytes(bytes, count);
-        pending_.append(bytes, count);
+        if (count) pending_.append(bytes, count);
         const size_t whole = last ? pending_.size() : Utf8WholeLength(pending_.data(), pending_.size());
         WriteText(BytesToText(pending_.data(), whole, kCodePageUtf8));
         pending_.erase(0, whole);
