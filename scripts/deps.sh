@@ -3,7 +3,7 @@
 # apt-get itself; otherwise it prints the one line to run and fails.
 PACKAGES="cmake ninja-build g++ googletest libbenchmark-dev libpcre2-dev libre2-dev nlohmann-json3-dev \
 g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool x11-utils imagemagick fonts-noto-cjk \
-clang libclang-rt-14-dev file locales chromium python3 openssl"
+clang libclang-rt-14-dev file locales chromium python3 openssl wixl msitools faketime osslsigncode"
 
 missing=""
 for p in $PACKAGES; do

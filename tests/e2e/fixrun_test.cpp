@@ -180,14 +180,15 @@ protected:
     }
     // Runs an unattended copy to its end: its exit code, and what it wrote to standard output. No window may appear.
     enum class To { Pipe, File, Nobody };  // nobody: the pipe's reader has gone
-    DWORD RunUnattended(const std::wstring& args, std::string* output = nullptr, To to = To::Pipe) {
+    DWORD RunUnattended(const std::wstring& args, std::string* output = nullptr, To to = To::Pipe,
+                        const fs::path& program = {}) {
         SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
         HANDLE read = nullptr, write = nullptr;
         const fs::path saved = dir.path() / L"output.txt";
         if (to == To::File) write = CreateFileW(saved.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
         else if (output || to == To::Nobody) CreatePipe(&read, &write, &sa, 64), SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
         if (to == To::Nobody) CloseHandle(std::exchange(read, nullptr));
-        Process p(exe, args, write);
+        Process p(program.empty() ? exe : program, args, write);
         if (write) CloseHandle(write);
         // A reader slow to start behind a small pipe: a program done with its work waits until every line is out.
         if (read) p.WaitForExit(1000);
@@ -458,6 +459,55 @@ TEST_F(FixRun, APagesLinkNeverRunsUnattended) {
                   (std::vector<std::wstring>{L"Command: " + pairs,
                                              L"Started by a web browser: silent, check and allusers ignored, the dialog asks first"}));
     }
+}
+
+// Typed at cmd, the name finds the console twin first: it waits for the run, passes its lines on, as they are to a
+// pipe and as text to a console, and leaves the run's exit code in %errorlevel%; Ctrl+C does not cut the run short.
+TEST_F(FixRun, TheConsoleTwinGivesTheRunsLinesAndExitCode) {
+    fs::copy_file(FromEnvironment("DZD_COM"), dir.path() / "DivezavuDizuzuDud.com");
+    const fs::path cmd = _wgetenv(L"ComSpec");
+    const std::wstring in = L"/v:on /c cd /d \"" + dir.path().wstring() + L"\" & DivezavuDizuzuDud ";
+    const struct { std::string before; bool locked; DWORD code; std::string state; } cases[] = {
+        {kChromeAfter, false, 0, "up to date"}, {kChromeBefore, false, 10, "needs repair"},
+        {kChromeBefore, true, 1, "cannot read"}};
+    for (const auto& c : cases) {
+        testfs::WriteBytes(chrome, c.before);
+        const testwin::HeldFile held(c.locked ? chrome : dir.path() / "none", 0);
+        std::string out;
+        EXPECT_EQ(RunUnattended(in + L"\"vezoverove://check=yes/\"& echo errorlevel=!errorlevel!", &out, To::Pipe, cmd),
+                  c.code);
+        const std::vector<std::string> lines = SplitLines(out);
+        const std::string code = std::to_string(c.code);
+        ASSERT_EQ(lines.size(), 8u) << out;
+        EXPECT_EQ(lines[0], "Command: check=yes");
+        EXPECT_EQ(lines[4], "Check: " + Utf8(chrome) + ": " + c.state);
+        EXPECT_EQ(lines[6] + " " + lines[7], "Result: " + code + " errorlevel=" + code);
+    }
+
+    // At a console: a repair's Chinese comes through as text, and Ctrl+C, pressed while a slow browser keeps the run
+    // waiting, is refused; the run goes on to its end and its exit code.
+    testfs::WriteBytes(chrome, kChromeBefore);
+    Process browser(dir.path() / "Chrome.exe", L"--slow=3000" + Holding({chrome}));
+    ASSERT_TRUE(WaitForWindow(browser.Id(), kBrowserClass));
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
+    const HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    SetConsoleScreenBufferSize(screen, {400, 60});
+    Process atConsole(dir.path() / "DivezavuDizuzuDud.com", L"\"vezoverove://silent=yes/\"");
+    Sleep(1000);
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    EXPECT_EQ(atConsole.WaitForExit(500), STILL_ACTIVE);
+    EXPECT_EQ(atConsole.WaitForExit(30000), 0u);
+    std::wstring text(400 * 60, L' ');
+    DWORD got = 0;
+    ReadConsoleOutputCharacterW(screen, &text[0], static_cast<DWORD>(text.size()), {0, 0}, &got);
+    for (const std::wstring& line : {kFound + chrome.wstring(), std::wstring(L"Not interrupted, so that no file")})
+        EXPECT_NE(text.find(line), std::wstring::npos) << testing::PrintToString(text.substr(0, got));
+    CloseHandle(screen);
+    FreeConsole();
+    EXPECT_EQ(testfs::ReadBytes(chrome), kChromeAfter);
 }
 
 // As LocalSystem (here: allusers=yes) every person's profile is covered, over three runs: a repair while the user at
