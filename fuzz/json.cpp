@@ -36,20 +36,25 @@ static int Depth(std::string_view text) {
 
 static const std::vector<std::string> kOrigins = {"https://a.example", "https://b.example:8443"};
 
-// The grants' keys, as nlohmann paths, each with the value it must hold.
-static std::vector<std::pair<Doc::json_pointer, Doc>> Grants() {
+// The grants' keys, as nlohmann paths, each with the value it must hold; an origin's entry under its default port
+// only where the document has one.
+static std::vector<std::pair<Doc::json_pointer, Doc>> Grants(const Doc& doc) {
     std::vector<std::pair<Doc::json_pointer, Doc>> grants;
     for (const std::string& o : kOrigins) {
         grants.push_back({Doc::json_pointer("/protocol_handler/allowed_origin_protocol_pairs") / o / "vezoverove", true});
-        for (const char* setting : {"loopback_network", "local_network"})
-            grants.push_back({Doc::json_pointer("/profile/content_settings/exceptions") / setting / (o + ",*") / "setting", 1});
+        for (const char* setting : {"loopback_network", "local_network"}) {
+            const Doc::json_pointer entries = Doc::json_pointer("/profile/content_settings/exceptions") / setting;
+            grants.push_back({entries / (o + ",*") / "setting", 1});
+            if (o.find(':', 6) == std::string::npos && doc.contains(entries / (o + ":443,*")))
+                grants.push_back({entries / (o + ":443,*") / "setting", 1});
+        }
     }
     return grants;
 }
 
 // False when a key on the way to a grant holds something that is no object.
 static bool Grantable(const Doc& doc) {
-    for (const auto& [pointer, value] : Grants())
+    for (const auto& [pointer, value] : Grants(doc))
         for (Doc::json_pointer p = pointer.parent_pointer(); !p.empty(); p = p.parent_pointer())
             if (doc.contains(p) && !doc.at(p).is_object()) return false;
     return true;
@@ -91,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     out.append(text.substr(kept));
     Doc expected = doc;
-    for (const auto& [pointer, value] : Grants()) expected[pointer] = value;
+    for (const auto& [pointer, value] : Grants(doc)) expected[pointer] = value;
     Check(Doc::parse(out) == expected);
     const GrantPlan again = PlanGrants(out, kOrigins);
     Check(!again.refused && again.splices.empty() && (out == text) == plan.lines.empty());

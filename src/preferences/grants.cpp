@@ -14,6 +14,9 @@ struct Need {
     const char* value = nullptr;       // the value's text, for a leaf
     const char16_t* group = nullptr;   // for a leaf's line: the setting, and the origin it grants
     std::string origin;
+    // Set where it is there, never added: an entry the browser may have
+    // made itself.
+    bool onlyIfPresent = false;
     std::vector<Need> children;
 };
 
@@ -40,8 +43,11 @@ void Write(const Need& need, std::string& out) {
         return;
     }
     out += '{';
+    bool first = true;
     for (const Need& c : need.children) {
-        if (&c != &need.children.front()) out += ',';
+        if (c.onlyIfPresent) continue;
+        if (!first) out += ',';
+        first = false;
         Write(c, out);
     }
     out += '}';
@@ -56,7 +62,8 @@ public:
     }
     void AddedLines(const Need& need) {
         if (need.value) Line(need, u"add");
-        for (const Need& c : need.children) AddedLines(c);
+        for (const Need& c : need.children)
+            if (!c.onlyIfPresent) AddedLines(c);
     }
 
     // False when a key on the way holds something other than an object.
@@ -74,6 +81,7 @@ public:
             const Need& c = need.children[i];
             const json::Value& v = values[i];
             if (!found[i]) {
+                if (c.onlyIfPresent) continue;
                 if (!missing.empty()) missing += ',';
                 Write(c, missing);
                 AddedLines(c);
@@ -122,9 +130,19 @@ GrantPlan PlanGrants(std::string_view text, const std::vector<std::string>& orig
         // localhost, and the private address ranges.
         const std::pair<const char*, const char16_t*> settings[] = {{"loopback_network", u"loopback_network"},
                                                                      {"local_network", u"local_network"}};
-        for (const auto& [key, name] : settings)
+        // A prompt answered for the origin is kept under its default port
+        // spelled out ("https://host:443,*"): more specific than the grant,
+        // a refusal there would win over it.
+        const bool portless = origin.find(':', origin.find("//")) == std::string::npos;
+        for (const auto& [key, name] : settings) {
             AddGrant(root, {"profile", "content_settings", "exceptions", key, origin + ",*", "setting"}, "1", name,
                      origin + ",*");
+            if (!portless) continue;
+            const std::string answered = origin + ":443,*";
+            AddGrant(root, {"profile", "content_settings", "exceptions", key, answered, "setting"}, "1", name, answered);
+            Child(Child(Child(Child(Child(root, "profile"), "content_settings"), "exceptions"), key), answered)
+                .onlyIfPresent = true;
+        }
     }
     if (!Planner(text, ends, plan).Walk(top, root, "")) {
         plan.refused = true;

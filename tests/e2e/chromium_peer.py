@@ -4,8 +4,7 @@ site, it refuses the page's requests to the helper on the loopback address and o
 it launches the editor's scheme; on the repaired profile it starts without resetting it, lets both requests through,
 launches the scheme with no prompt, and keeps the grants when it writes its files back: a check then finds nothing to do.
   --repair wine: the program under Wine, on the Chromium profile in the Wine user's local application data
-  --repair native: the portable repair (fixlocalstate) on the profile's files
-The environment's DZD_PEER_REPAIR=standin has the reference repair in the program's place."""
+  --repair native: the portable repair (fixlocalstate) on the profile's files"""
 import argparse, copy, http.server, json, os, pwd, shutil, signal, ssl, subprocess, sys, tempfile, threading, time
 from pathlib import Path
 from urllib.parse import unquote, urlsplit
@@ -126,12 +125,12 @@ def run(command):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument('--repair', choices=('wine', 'native', 'standin'), default='wine')
+    parser.add_argument('--repair', choices=('wine', 'native'), default='wine')
     parser.add_argument('--exe', default=ROOT / 'build/windows/DivezavuDizuzuDud.exe')
     parser.add_argument('--tool', default=ROOT / 'build/native/tools/fixlocalstate/fixlocalstate')
     parser.add_argument('--origins', nargs='+', default=['https://quillpad.example'], help="the build's editor origins")
     args = parser.parse_args()
-    repair, origins = os.environ.get('DZD_PEER_REPAIR') or args.repair, args.origins
+    repair, origins = args.repair, args.origins
     work = Path(tempfile.mkdtemp(prefix='chromium-peer-'))
     (work / 'xdg-open').write_text('#!/bin/sh\necho "$@" >> "%s"\n' % (work / 'launches'))
     (work / 'xdg-open').chmod(0o755)
@@ -147,11 +146,7 @@ def main():
     def repaired():
         if repair == 'wine':
             return program('silent')
-        if repair == 'native':
-            return run([args.tool, *files()])
-        for path in user_data.glob('*/Preferences'):
-            path.write_text(compact(granted(json.loads(path.read_bytes()), origins)), encoding='utf-8')
-        return 0
+        return run([args.tool, *files()])
 
     try:
         Handler.serve(work)

@@ -55,6 +55,12 @@ TEST(FixPreferences, EachGrantAddedOrReplacedWhereItBelongsAndNothingElseChanged
              refused + "1}}}}}}",
          {u"allowed_origin_protocol_pairs: replace https://q.example", u"loopback_network: replace https://q.example,*",
           u"local_network: replace https://q.example,*"}, FixOutcome::Saved},
+        // A prompt's answer is kept under the default port, which is more specific than the grant.
+        {"refused at the default port",
+         J("{'profile':{'content_settings':{'exceptions':{'local_network':{'" + O + ":443,*':") + J("{'setting':2}}}}}}"),
+         "{" + kHandler + J(",'profile':{'content_settings':{'exceptions':{'loopback_network':{") + Entry(O) +
+             J("},'local_network':{") + Entry(O) + J(",'" + O + ":443,*':{'setting':1}}}}}}"),
+         {kAddAll[0], kAddAll[1], kAddAll[2], u"local_network: replace https://q.example:443,*"}, FixOutcome::Saved},
         {"already granted", "{" + kProfile + "," + kHandler + "}", "", {}, FixOutcome::Unchanged},
         {"pretty-printed with CR LF", crlf("", "2"),
          "{" + kHandler + "," + crlf(J("'local_network':{") + Entry(O) + "},", "1").substr(1),
