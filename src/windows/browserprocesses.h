@@ -18,7 +18,8 @@ std::vector<BrowserProcess> ListBrowserProcesses();
 bool IsBrowserImage(DWORD processId);
 
 // True when the process that started this one still runs, started before
-// it (its id was not reused since) and from a browser's image.
+// it (its id was not reused since) and from the image of a web browser:
+// the repaired ones, or another a page's link can come from (Firefox...).
 bool StartedByBrowser();
 
 // Every session someone is signed in to, with that account's SID (empty

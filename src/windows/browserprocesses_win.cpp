@@ -16,10 +16,20 @@ using UniqueHandle = UniqueAny<HANDLE, &CloseHandle>;
 HANDLE InvalidHandle() { return INVALID_HANDLE_VALUE; }
 using UniqueSnapshot = UniqueAny<HANDLE, &CloseHandle, &InvalidHandle>;
 
-bool IsBrowserName(const wchar_t* name, size_t size) {
-    for (const wchar_t* want : {L"chrome.exe", L"msedge.exe"})
+bool NameIn(const wchar_t* name, size_t size, std::initializer_list<const wchar_t*> names) {
+    for (const wchar_t* want : names)
         if (CompareStringOrdinal(name, static_cast<int>(size), want, -1, TRUE) == CSTR_EQUAL) return true;
     return false;
+}
+
+// The browsers whose settings the run repairs, and so closes or waits for.
+bool IsBrowserName(const wchar_t* name, size_t size) { return NameIn(name, size, {L"chrome.exe", L"msedge.exe"}); }
+
+// Any browser a page can hand the program's link from: the scheme is
+// registered for every browser of the machine, not only the repaired ones.
+bool IsWebBrowserName(const wchar_t* name, size_t size) {
+    return IsBrowserName(name, size) ||
+           NameIn(name, size, {L"firefox.exe", L"brave.exe", L"opera.exe", L"vivaldi.exe", L"iexplore.exe"});
 }
 
 std::u16string TokenUserSid(HANDLE token) {
@@ -41,13 +51,13 @@ uint64_t StartTime(HANDLE process) {
     return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-bool RunsBrowserImage(HANDLE process) {
+bool RunsBrowserImage(HANDLE process, bool (*named)(const wchar_t*, size_t) = IsBrowserName) {
     wchar_t path[MAX_PATH * 4];
     DWORD size = MAX_PATH * 4;
     if (!QueryFullProcessImageNameW(process, 0, path, &size)) return false;
     const std::wstring full(path, size);
     const size_t name = full.find_last_of(L"\\/") + 1;
-    return IsBrowserName(full.c_str() + name, full.size() - name);
+    return named(full.c_str() + name, full.size() - name);
 }
 
 std::u16string ProcessUserSid(HANDLE process) {
@@ -103,7 +113,8 @@ bool StartedByBrowser() {
     // An id is reused once its process has ended: one started after this
     // process is not the one that started it.
     const uint64_t parentStart = StartTime(parent.get()), ownStart = StartTime(GetCurrentProcess());
-    return parent && parentStart != 0 && ownStart != 0 && parentStart <= ownStart && RunsBrowserImage(parent.get());
+    return parent && parentStart != 0 && ownStart != 0 && parentStart <= ownStart &&
+           RunsBrowserImage(parent.get(), IsWebBrowserName);
 }
 
 std::vector<SessionUser> SignedInSessions() {
