@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/fileio.h"
 #include "fixrun/browserfiles.h"
 #include "fixrun/localappdata.h"
 #include "fixrun/profilelist.h"
@@ -17,19 +18,25 @@
 
 namespace {
 
-std::vector<std::u16string> FilesToLookAt(const std::u16string& localAppData) {
+// An optional channel's file is looked for as it would be read: through
+// the folders held one by one, never by its path, so that a link in
+// another user's folders tells nothing of where it leads.
+std::vector<std::u16string> FilesToLookAt(const std::u16string& localAppData, const Confinement& confinement) {
     std::vector<std::u16string> paths;
     for (const BrowserFile& file : BrowserLocalStateFiles(localAppData))
-        if (!file.onlyIfPresent || FileExists(file.path)) paths.push_back(file.path);
+        if (!file.onlyIfPresent || FolderHandle::OpenFor(file.path, confinement).HasFile()) paths.push_back(file.path);
     return paths;
 }
 
-// `noLinksBelow`: the profile folder of another user, whose folders below
-// it that user controls; empty for the user's own run.
-bool FixFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow) {
+// The profile folder of another user, whose folders below it that user
+// controls, and the user whose files are written there; nothing for the
+// user's own run.
+Confinement ConfinedTo(const UserProfile& p) { return Confinement(p.folder, p.sid); }
+
+bool FixFilesBelow(const std::u16string& localAppData, const Confinement& confinement) {
     bool repaired = true;
-    for (const std::u16string& path : FilesToLookAt(localAppData))
-        repaired = FileRepaired(FixLocalState(path, WriteLog, noLinksBelow)) && repaired;
+    for (const std::u16string& path : FilesToLookAt(localAppData, confinement))
+        repaired = FileRepaired(FixLocalState(path, WriteLog, confinement)) && repaired;
     return repaired;
 }
 
@@ -43,10 +50,10 @@ const char16_t* CheckSays(CheckOutcome outcome) {
     return u": cannot read";
 }
 
-void CheckFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow,
+void CheckFilesBelow(const std::u16string& localAppData, const Confinement& confinement,
                      std::vector<CheckOutcome>& outcomes) {
-    for (const std::u16string& path : FilesToLookAt(localAppData)) {
-        const CheckOutcome outcome = CheckLocalState(path, noLinksBelow);
+    for (const std::u16string& path : FilesToLookAt(localAppData, confinement)) {
+        const CheckOutcome outcome = CheckLocalState(path, confinement);
         WriteLog(u"Check: " + path + CheckSays(outcome));
         outcomes.push_back(outcome);
     }
@@ -84,7 +91,7 @@ bool FixAllProfiles() {
             continue;
         }
         WriteLog(u"Profile: " + p.folder);
-        repaired = FixFilesBelow(ProfileLocalAppData(p.folder), p.folder) && repaired;
+        repaired = FixFilesBelow(ProfileLocalAppData(p.folder), ConfinedTo(p)) && repaired;
     }
     return repaired;
 }
@@ -120,7 +127,7 @@ CheckAnswer RunCheck(RunScope scope) {
     if (scope == RunScope::AllProfiles) {
         for (const UserProfile& p : ReadableProfiles()) {
             WriteLog(u"Profile: " + p.folder);
-            CheckFilesBelow(ProfileLocalAppData(p.folder), p.folder, outcomes);
+            CheckFilesBelow(ProfileLocalAppData(p.folder), ConfinedTo(p), outcomes);
         }
         return CombineChecks(outcomes);
     }

@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-// True when the path names something that exists and is not a folder; false
-// on every failure.
-bool FileExists(const std::u16string& path);
+#include "fileio/fileio.h"
 
 // What became of one file. NotSaved and Unreadable are failures the user
 // must hear about; a missing file is not one.
@@ -20,16 +18,18 @@ enum class FixOutcome {
 };
 
 // Repairs the file and writes it back, in the encoding it had, only when its
-// text changed; every decision goes to `log`. With `noLinksBelow`, a folder
-// of another user's that the path lies below, no link from there down is
-// followed: a file reached through one is not read. Never throws: a
-// failure of any kind costs this file only.
+// text changed; every decision goes to `log`. Confined to a folder of
+// another user's that the path lies below, no link from there down is
+// followed (a file reached through one is not read), a file held by
+// another program is not saved, and the new file belongs to the owner the
+// confinement gives. Never throws: a failure of any kind costs this file
+// only.
 FixOutcome FixLocalState(const std::u16string& path, const std::function<void(const std::u16string&)>& log,
-                         const std::u16string& noLinksBelow = {});
+                         const Confinement& confinement = {});
 
 // What a repair would do to the file, found without writing anything.
 enum class CheckOutcome { NotFound, UpToDate, NeedsRepair, CannotRead };
-CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow = {});
+CheckOutcome CheckLocalState(const std::u16string& path, const Confinement& confinement = {});
 
 // The rules on a text edited in place, 8-bit or 16-bit units; the two
 // decision lines are appended to *logLines. True when the text changed.
