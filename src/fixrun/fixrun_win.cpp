@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "fileio/fileio.h"
 #include "fixrun/browserfiles.h"
 #include "fixrun/localappdata.h"
 #include "fixrun/profilelist.h"
@@ -18,16 +17,6 @@
 
 namespace {
 
-// An optional channel's file is looked for as it would be read: through
-// the folders held one by one, never by its path, so that a link in
-// another user's folders tells nothing of where it leads.
-std::vector<std::u16string> FilesToLookAt(const std::u16string& localAppData, const Confinement& confinement) {
-    std::vector<std::u16string> paths;
-    for (const BrowserFile& file : BrowserLocalStateFiles(localAppData))
-        if (!file.onlyIfPresent || FolderHandle::OpenFor(file.path, confinement).HasFile()) paths.push_back(file.path);
-    return paths;
-}
-
 // The profile folder of another user, whose folders below it that user
 // controls, and the user whose files are written there; nothing for the
 // user's own run.
@@ -35,7 +24,7 @@ Confinement ConfinedTo(const UserProfile& p) { return Confinement(p.folder, p.si
 
 bool FixFilesBelow(const std::u16string& localAppData, const Confinement& confinement) {
     bool repaired = true;
-    for (const std::u16string& path : FilesToLookAt(localAppData, confinement))
+    for (const std::u16string& path : BrowserFilesToLookAt(localAppData, confinement))
         repaired = FileRepaired(FixLocalState(path, WriteLog, confinement)) && repaired;
     return repaired;
 }
@@ -52,7 +41,7 @@ const char16_t* CheckSays(CheckOutcome outcome) {
 
 void CheckFilesBelow(const std::u16string& localAppData, const Confinement& confinement,
                      std::vector<CheckOutcome>& outcomes) {
-    for (const std::u16string& path : FilesToLookAt(localAppData, confinement)) {
+    for (const std::u16string& path : BrowserFilesToLookAt(localAppData, confinement)) {
         const CheckOutcome outcome = CheckLocalState(path, confinement);
         WriteLog(u"Check: " + path + CheckSays(outcome));
         outcomes.push_back(outcome);
