@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/testfs.h"
 #include "app/unattended.h"
 #include "fixrun/browserfiles.h"
 #include "fixrun/outcome.h"
@@ -32,6 +33,41 @@ TEST(BrowserLocalStateFiles, StableChannelsFirstThenTheOthersIfPresent) {
         EXPECT_EQ(files[i].onlyIfPresent, i >= 2) << i;
     }
 }
+
+#ifdef _WIN32
+// Which other channels a run looks at is what the walk reaches: confined, a link anywhere on the way is no file,
+// wherever it leads and whatever is there, so neither the log nor the exit code can tell.
+TEST(BrowserFilesToLookAt, OtherChannelsOnlyWhereTheWalkReachesAFile) {
+    namespace fs = std::filesystem;
+    testfs::TempDir dir;
+    const fs::path local = dir / "Local", outside = dir / "outside";
+    const auto file = [&](const char* channel) { return local / channel / "User Data" / "Local State"; };
+    for (const char* channel : {"Google\\Chrome Beta", "Google\\Chrome SxS", "Microsoft\\Edge Beta", "Microsoft\\Edge Dev"})
+        fs::create_directories(file(channel).parent_path());
+    fs::create_directories(local / "Google"), fs::create_directories(outside / "Dev" / "User Data");
+    testfs::WriteBytes(file("Google\\Chrome Beta"), "{}");
+    fs::create_directory(file("Google\\Chrome SxS"));  // a folder by the file's name
+    ASSERT_TRUE(testfs::MakeSymlink(outside / "Dev", local / "Google" / "Chrome Dev"));
+    testfs::WriteBytes(outside / "Local State", "{}");
+    ASSERT_TRUE(testfs::MakeSymlink(outside / "Local State", file("Microsoft\\Edge Beta")));
+    testfs::WriteBytes(file("Microsoft\\Edge Dev"), "{}");
+    fs::create_hard_link(file("Microsoft\\Edge Dev"), outside / "Edge Dev");
+    const std::u16string stable[] = {testfs::U16(file("Google\\Chrome")), testfs::U16(file("Microsoft\\Edge"))};
+    const std::vector<std::u16string> confined = {stable[0], stable[1], testfs::U16(file("Google\\Chrome Beta"))};
+    std::vector<std::u16string> own = confined;
+    for (const char* channel : {"Google\\Chrome Dev", "Microsoft\\Edge Beta", "Microsoft\\Edge Dev"})
+        own.push_back(testfs::U16(file(channel)));
+    for (bool linksLeadToFiles : {false, true}) {
+        SCOPED_TRACE(linksLeadToFiles);
+        EXPECT_EQ(BrowserFilesToLookAt(testfs::U16(local), Confinement(testfs::U16(dir.path()))), confined);
+        if (linksLeadToFiles) {
+            EXPECT_EQ(BrowserFilesToLookAt(testfs::U16(local), {}), own);
+        }
+        testfs::WriteBytes(outside / "Dev" / "User Data" / "Local State", "{}");
+    }
+    testfs::RemoveSymlink(local / "Google" / "Chrome Dev");
+}
+#endif
 
 TEST(Profiles, PeoplesAccountsOnly) {
     const struct { const char16_t* sid; bool person; } cases[] = {
