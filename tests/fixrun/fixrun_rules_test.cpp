@@ -42,29 +42,26 @@ TEST(BrowserFilesToLookAt, OtherChannelsOnlyWhereTheWalkReachesAFile) {
     testfs::TempDir dir;
     const fs::path local = dir / "Local", outside = dir / "outside";
     const auto file = [&](const char* channel) { return local / channel / "User Data" / "Local State"; };
-    for (const char* channel : {"Google\\Chrome Beta", "Google\\Chrome SxS", "Microsoft\\Edge Beta", "Microsoft\\Edge Dev"})
+    for (const char* channel : {"Google\\Chrome Beta", "Google\\Chrome SxS\\User Data\\Local State", "Microsoft\\Edge Beta",
+                                "Microsoft\\Edge Dev", "..\\outside\\Dev"})  // SxS: a folder by the file's name
         fs::create_directories(file(channel).parent_path());
-    fs::create_directories(local / "Google"), fs::create_directories(outside / "Dev" / "User Data");
-    testfs::WriteBytes(file("Google\\Chrome Beta"), "{}");
-    fs::create_directory(file("Google\\Chrome SxS"));  // a folder by the file's name
+    for (const fs::path& f : {file("Google\\Chrome Beta"), file("Microsoft\\Edge Dev"), outside / "Local State"})
+        testfs::WriteBytes(f, "{}");
     ASSERT_TRUE(testfs::MakeSymlink(outside / "Dev", local / "Google" / "Chrome Dev"));
-    testfs::WriteBytes(outside / "Local State", "{}");
     ASSERT_TRUE(testfs::MakeSymlink(outside / "Local State", file("Microsoft\\Edge Beta")));
-    testfs::WriteBytes(file("Microsoft\\Edge Dev"), "{}");
     fs::create_hard_link(file("Microsoft\\Edge Dev"), outside / "Edge Dev");
-    const std::u16string stable[] = {testfs::U16(file("Google\\Chrome")), testfs::U16(file("Microsoft\\Edge"))};
-    const std::vector<std::u16string> confined = {stable[0], stable[1], testfs::U16(file("Google\\Chrome Beta"))};
-    std::vector<std::u16string> own = confined;
+    std::vector<std::u16string> confined, own;
+    for (const char* channel : {"Google\\Chrome", "Microsoft\\Edge", "Google\\Chrome Beta"})
+        confined.push_back(testfs::U16(file(channel)));
+    own = confined;
     for (const char* channel : {"Google\\Chrome Dev", "Microsoft\\Edge Beta", "Microsoft\\Edge Dev"})
         own.push_back(testfs::U16(file(channel)));
     for (bool linksLeadToFiles : {false, true}) {
         SCOPED_TRACE(linksLeadToFiles);
         EXPECT_EQ(BrowserFilesToLookAt(testfs::U16(local), Confinement(testfs::U16(dir.path()))), confined);
-        if (linksLeadToFiles) {
-            EXPECT_EQ(BrowserFilesToLookAt(testfs::U16(local), {}), own);
-        }
         testfs::WriteBytes(outside / "Dev" / "User Data" / "Local State", "{}");
     }
+    EXPECT_EQ(BrowserFilesToLookAt(testfs::U16(local), {}), own);
     testfs::RemoveSymlink(local / "Google" / "Chrome Dev");
 }
 #endif

@@ -44,10 +44,8 @@ struct Tree {
     fs::path userData = chrome / "User Data", file = userData / "Local State";
     std::map<std::string, std::string> before;  // all of dir, as the run should leave it
     std::shared_ptr<void> held;                 // whatever another program holds for the run
-    std::vector<fs::path> links;  // removed before the rest
-    ~Tree() {
-        for (const fs::path& link : links) testfs::RemoveSymlink(link);
-    }
+    std::vector<fs::path> links;                // removed before the rest
+    ~Tree() { std::for_each(links.begin(), links.end(), testfs::RemoveSymlink); }
 };
 Tree* g_tree = nullptr;
 void (*g_beforeSwap)(Tree&) = nullptr;
@@ -62,12 +60,6 @@ void LeaveAsItIs(Tree& t) {
         it = it->first.find(".~") != std::string::npos ? t.before.erase(it) : std::next(it);
 }
 
-#ifdef _WIN32
-constexpr uint32_t kGone = 2;  // ERROR_FILE_NOT_FOUND
-#else
-constexpr uint32_t kGone = ENOENT;
-#endif
-
 std::u16string N(uint32_t n) { return testfs::U16(std::to_string(n)); }
 
 TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheOneReplaced) {
@@ -76,8 +68,11 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
         testfs::WriteBytes(t.outside / "User Data" / "Local State", kOld);
         ASSERT_TRUE(testfs::MakeSymlink(t.outside / "User Data", t.userData));
     };
-    const auto sparse = [](uint64_t size) {
-        return [size](Tree& t) { fs::resize_file(t.file, size); };
+    const auto sparse = [](uint64_t size) { return [size](Tree& t) { fs::resize_file(t.file, size); }; };
+    const auto dense = [](Tree& t) {  // grows 4.6 times
+        std::string entries;
+        for (int i = 0; i < 300; ++i) entries += kOld;
+        testfs::WriteBytes(t.file, entries);
     };
     // The log: L (a link on the way), R (read, the rules ran, then `last`), or F (found, then `last`); {path}
     // stands for the file's path. Each row's check finds what the repair found; the repair changes nothing but the
@@ -95,7 +90,7 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
         std::vector<std::u16string> last;
         void (*beforeSwap)(Tree&) = nullptr;
     };
-    using Last = std::vector<std::u16string>;
+    using Last = decltype(Row::last);
     const Last saved = {u"Loal Stage: changed and saved"}, linked = {u"Link in path, not followed: {path}"};
     const auto notSaved = [](uint32_t e) { return u"Loal Stage: changed, not saved (error " + N(e) + u")"; };
     const Last tooLarge = {u"Cannot read file (error " + N(kErrorTooLarge) + u"): {path}"};
@@ -115,9 +110,8 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
              t.links.push_back(t.profile);
              ASSERT_TRUE(testfs::MakeSymlink(t.outside / "profile", t.profile));
          }, true, O::Unreadable, C::CannotRead, L, {}},
-        {"Local State a second name of a file outside",
-         [](Tree& t) { fs::create_hard_link(t.file, t.outside / "Local State"); }, true, O::Unreadable, C::CannotRead,
-         L, {}},
+        {"Local State a second name of a file outside", [](Tree& t) { fs::create_hard_link(t.file, t.outside / "LS"); },
+         true, O::Unreadable, C::CannotRead, L, {}},
         // Windows moves no folder held without sharing deletion; where a folder can be moved all the same, it is
         // no longer the file's.
         {"the folder moved and a decoy put in its place between the read and the swap", [](Tree&) {}, true,
@@ -137,26 +131,19 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
              fs::rename(t.file, t.outside / "Local State"), testfs::WriteBytes(t.file, "decoy");
              LeaveAsItIs(t);
          }},
-        {"the file read deleted before the swap", [](Tree&) {}, true, O::NotSaved, C::NeedsRepair, R, {notSaved(kGone)},
+        {"the file read deleted before the swap", [](Tree&) {}, true, O::NotSaved, C::NeedsRepair, R, {notSaved(2)},  // ERROR_FILE_NOT_FOUND, ENOENT
          // Windows removes the name only once the run lets the file go.
          [](Tree& t) { fs::remove(t.file), t.before.erase(fs::relative(t.file, t.dir.path()).string()); }},
         {"a sparse file, confined", sparse(1 << 20), true, O::Unreadable, C::CannotRead, F, tooLarge},
         {"a file above 64 MiB, confined", [](Tree& t) {
              testfs::WriteBytes(t.file, kOld + std::string((64 << 20) + 1 - kOld.size(), ' '));
          }, true, O::Unreadable, C::CannotRead, F, tooLarge},
-        {"a repair that would more than double the file, confined", [](Tree& t) {
-             std::string dense;
-             for (int i = 0; i < 300; ++i) dense += kOld;
-             testfs::WriteBytes(t.file, dense);
-         }, true, O::NotSaved, C::NeedsRepair, R, {notSaved(kErrorTooLarge)}},
+        {"a repair that would more than double the file, confined", dense, true, O::NotSaved, C::NeedsRepair, R,
+         {notSaved(kErrorTooLarge)}},
         {"the user's own run through their own link", userDataOut, false, O::Saved, C::NeedsRepair, R, saved},
         {"the user's own sparse file above 64 MiB, repaired", sparse(65 << 20), false, O::Saved, C::NeedsRepair, R,
          saved},
-        {"the user's own file more than doubled", [](Tree& t) {
-             std::string dense;
-             for (int i = 0; i < 300; ++i) dense += kOld;
-             testfs::WriteBytes(t.file, dense);
-         }, false, O::Saved, C::NeedsRepair, R, saved},
+        {"the user's own file more than doubled", dense, false, O::Saved, C::NeedsRepair, R, saved},
     };
 #ifdef _WIN32
     // Held without sharing, or (on Windows, not modelled by Wine) under an oplock: busy, tried again next run.

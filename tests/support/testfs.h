@@ -46,15 +46,14 @@ inline void WriteBytes(const fs::path& p, const std::string& bytes) {
 }
 
 #ifdef _WIN32
-// Under Wine: the Unix command made of `program` and the paths' Unix names, run until `done` says it has acted
-// (a Unix process's handle does not tell when it ends). False elsewhere.
+// Under Wine: the Unix program run on the paths' Unix names, until `done` says it has acted (a Unix process's
+// handle does not tell when it ends). False elsewhere.
 template <class Done>
-bool RunUnix(const char* program, std::initializer_list<const fs::path*> paths, Done done) {
+bool RunUnix(std::string line, std::initializer_list<const fs::path*> paths, Done done) {
     using UnixName = char*(__cdecl*)(const wchar_t*);
     const auto unixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!unixName) return false;
-    std::string line = program;
     for (const fs::path* p : paths) {
         char* name = unixName(p->c_str());
         line += std::string(" \"") + (name ? name : "") + "\"";
