@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #ifdef _WIN32
 #include <windows.h>
@@ -38,7 +38,9 @@ private:
 
 inline std::string ReadBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 inline void WriteBytes(const fs::path& p, const std::string& bytes) {
