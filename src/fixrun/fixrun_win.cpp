@@ -17,9 +17,8 @@
 
 namespace {
 
-// The profile folder of another user, whose folders below it that user
-// controls, and the user whose files are written there; nothing for the
-// user's own run.
+// A run in another user's profile: that user controls every folder below
+// the profile folder, and every file written there is that user's.
 Confinement ConfinedTo(const UserProfile& p) { return Confinement(p.folder, p.sid); }
 
 bool FixFilesBelow(const std::u16string& localAppData, const Confinement& confinement) {
