@@ -31,10 +31,13 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 FolderHandle::FolderHandle(FolderHandle&& other) noexcept
     : handle_(std::exchange(other.handle_, kInvalid)),
       error_(other.error_),
-      confined_(other.confined_),
+      confinement_(std::move(other.confinement_)),
       name_(std::move(other.name_)),
       path_(std::move(other.path_)),
-      where_(std::move(other.where_)) {}
+      where_(std::move(other.where_)),
+      file_(std::move(other.file_)),
+      fileError_(other.fileError_),
+      fileTried_(other.fileTried_) {}
 
 FolderHandle::~FolderHandle() { Close(); }
 
@@ -43,12 +46,24 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
         Close();
         handle_ = std::exchange(other.handle_, kInvalid);
         error_ = other.error_;
-        confined_ = other.confined_;
+        confinement_ = std::move(other.confinement_);
         name_ = std::move(other.name_);
         path_ = std::move(other.path_);
         where_ = std::move(other.where_);
+        file_ = std::move(other.file_);
+        fileError_ = other.fileError_;
+        fileTried_ = other.fileTried_;
     }
     return *this;
+}
+
+FileHandle& FolderHandle::File() const {
+    if (!fileTried_) {
+        fileTried_ = true;
+        file_ = FileHandle::OpenIn(*this);
+        fileError_ = file_.IsOpen() ? 0 : LastFileError();
+    }
+    return file_;
 }
 
 void FailFileWriteForTesting(int nth) { g_writesUntilFault = nth > 0 ? nth : 0; }
@@ -70,6 +85,14 @@ bool fileio_platform::TakeWriteFault() {
 ReplacementFile::ReplacementFile(const FolderHandle& folder) : folder_(folder) {
     if (!folder.IsOpen()) {
         error_ = folder.Error();
+        failed_ = true;
+        return;
+    }
+    // A file the folder holds stays held, gone from its name or not: one
+    // that went away is found so at the swap, and not made again.
+    targetExists_ = folder.File().IsOpen();
+    if (!targetExists_ && !NamesNoFile(folder.FileError())) {
+        error_ = folder.FileError();
         failed_ = true;
         return;
     }

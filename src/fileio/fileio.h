@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include <utility>
 #ifndef _WIN32
 #include <cerrno>
 #endif
@@ -33,15 +34,14 @@ public:
     // link), is refused with kErrorLinkInPath: whoever can write the folder
     // could otherwise point the writes at any file of the machine.
     static FileHandle Open(const std::u16string& path, Access access);
-    // The folder's file, for reading; others may read and write it
-    // meanwhile. In a confined folder it is opened without following a
-    // link and refused, with kErrorLinkInPath, when it is one, has more
-    // than one name, or is not where the folder says.
-    static FileHandle OpenIn(const FolderHandle& folder);
 
     bool IsOpen() const { return handle_ != kInvalid; }
     // False when the size cannot be had.
     bool Size(uint64_t* size) const;
+    // True when the file takes much less room on the disk than its size
+    // says (a sparse file, or a hole the platform made): read whole, it
+    // would cost far more than it cost its maker.
+    bool Sparse() const;
     // Bytes actually read; 0 at the end or on failure. LastFileError() is 0
     // afterwards unless a read failed.
     size_t Read(void* buffer, size_t count);
@@ -59,7 +59,10 @@ public:
     void Close();
 
 private:
+    friend class FolderHandle;
     friend class ReplacementFile;
+    // The folder's file, for reading: see FolderHandle::File.
+    static FileHandle OpenIn(const FolderHandle& folder);
 #ifdef _WIN32
     using Native = intptr_t;  // a HANDLE; INVALID_HANDLE_VALUE is -1
     static constexpr Native kInvalid = -1;
@@ -71,19 +74,36 @@ private:
     Native handle_ = kInvalid;
 };
 
+// How far a run trusts the folders it goes through. A user's own run
+// trusts them all; a run for other users (SYSTEM, every profile) goes
+// through folders those users control.
+struct Confinement {
+    // A folder the path lies below (another user's profile folder): from
+    // it down no step may be a link (junction, mount point or symbolic
+    // link), and every open there asks not to wait for an oplock's
+    // holder. Empty follows links, as a user's own run does (a User Data
+    // moved to another drive).
+    std::u16string noLinksBelow;
+    // The SID, as text, of the user whose files these are: the owner every
+    // file written there gets. Empty keeps the old file's owner.
+    std::u16string ownerSid;
+
+    Confinement() = default;
+    // A folder alone, as the text it always was: no owner given.
+    Confinement(std::u16string below, std::u16string owner = {})
+        : noLinksBelow(std::move(below)), ownerSid(std::move(owner)) {}
+};
+
 // The folder that holds a file, open for as long as the file is read and
 // replaced: both go through this handle, and the folder is held without
 // sharing deletion, so it cannot be renamed or swapped for another
 // meanwhile. Confined to a folder above it, the folder is reached from
-// there one step at a time, each opened without following a link: a run
-// for other users goes through folders those users control.
+// the one above that folder, one step at a time, each opened without
+// following a link and checked to be where its name says.
 class FolderHandle {
 public:
-    // The folder of `path`'s last component. With `noLinksBelow` (a folder
-    // `path` lies below) no step from that folder down may be a link:
-    // junction, mount point or symbolic link. Empty follows links, as a
-    // user's own run does (a User Data moved to another drive).
-    static FolderHandle OpenFor(const std::u16string& path, const std::u16string& noLinksBelow = {});
+    // The folder of `path`'s last component.
+    static FolderHandle OpenFor(const std::u16string& path, const Confinement& confinement = {});
 
     FolderHandle() = default;
     ~FolderHandle();
@@ -95,13 +115,29 @@ public:
     bool IsOpen() const { return handle_ != kInvalid; }
     // Why it is not open: kErrorLinkInPath for a link on the way.
     uint32_t Error() const { return error_; }
-    bool Confined() const { return confined_; }
+    bool Confined() const { return !confinement_.noLinksBelow.empty(); }
+    const std::u16string& OwnerSid() const { return confinement_.ownerSid; }
     // The file's name in the folder, and its whole path.
     const std::u16string& Name() const { return name_; }
     const std::u16string& Path() const { return path_; }
     // False when the folder was moved since it was opened: its path then
     // leads somewhere else, and nothing may be written for it.
     bool StillInPlace() const;
+    // True when the name leads to a file (not a folder) as the walk would
+    // reach it: never through a link where none may be. Looks, opens
+    // nothing for reading.
+    bool HasFile() const;
+
+    // The folder's file, opened for reading at the first call and held
+    // until the folder is closed, sharing reading and, on Windows, the
+    // deletion the swap needs, never writing: a replacement takes owner,
+    // permissions and attributes from this handle and swaps in only while
+    // the name still leads to its file. In a confined folder it is opened
+    // without following a link and refused, with kErrorLinkInPath, when it
+    // is one, has more than one name, or is not where the folder says.
+    // Not open when it cannot be: FileError() says why.
+    FileHandle& File() const;
+    uint32_t FileError() const { return fileError_; }
 
     // The folders in this folder, listed through its handle, in no set
     // order. A link (junction, mount point, symbolic link) is listed as one
@@ -125,21 +161,30 @@ private:
     static constexpr Native kInvalid = -1;
     Native handle_ = kInvalid;
     uint32_t error_ = 0;
-    bool confined_ = false;
+    Confinement confinement_;
     std::u16string name_, path_;
     std::u16string where_;  // where the platform says the folder is, as opened
+    // The file as first opened: opening it is part of looking at the
+    // folder, which a const folder allows.
+    mutable FileHandle file_;
+    mutable uint32_t fileError_ = 0;
+    mutable bool fileTried_ = false;
 };
 
-// New content for the folder's file, existing or missing, written to a
-// temporary file in the same folder and swapped in whole once complete, so
-// the file never holds half of the new content: it has either its old
-// content or all of the new. The file keeps its attributes, owner and
-// permissions, read from the old file's handle and given to the new one's.
+// New content for the folder's file, written to a temporary file in the
+// same folder and swapped in whole once complete, so the file never holds
+// half of the new content: it has either its old content or all of the
+// new. The file is the one the folder holds (FolderHandle::File): the new
+// one takes its attributes, permissions and owner (in a confined folder
+// given an owner, that one), and it is swapped in only while the name
+// still leads to that file. A folder that holds no file because there is
+// none gets one; a file that went away after it was held is not made
+// again.
 class ReplacementFile {
 public:
     // Not open when the target cannot be replaced: a folder, a read-only
-    // file, a file another program holds without sharing writes or deletion,
-    // a missing folder, a link where none may be.
+    // file, a file another program holds without sharing writes, a missing
+    // folder, a link where none may be.
     explicit ReplacementFile(const FolderHandle& folder);
     // Discards the temporary file unless the content was committed.
     ~ReplacementFile();
@@ -157,8 +202,13 @@ public:
 
 private:
     // Each platform's: the temporary file made beside the target, with the
-    // target's attributes, owner and permissions; swapped in; removed.
+    // target's attributes, owner and permissions; swapped in once the name
+    // is found to lead to the held file still; removed.
     bool CreateTemporary();
+    // False, with the reason as the last error, unless the target's name
+    // leads to the file the folder holds (or, where there was none, to
+    // nothing).
+    bool NameLeadsToHeld() const;
     bool SwapIn();
     void RemoveTemporary();
     void Discard();
@@ -167,6 +217,7 @@ private:
     FileHandle file_;
     std::u16string tempName_;
     bool targetExists_ = false;
+    uint64_t heldDevice_ = 0, heldIndex_ = 0;  // the held file's identity
     bool failed_ = false;
     uint32_t error_ = 0;
 };
@@ -205,6 +256,7 @@ inline constexpr uint32_t kErrorTooLarge = 223;      // ERROR_FILE_TOO_LARGE
 inline constexpr uint32_t kErrorNoTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 inline constexpr uint32_t kErrorLinkInPath = 681;      // ERROR_STOPPED_ON_SYMLINK
 inline constexpr uint32_t kErrorCancelled = 1223;      // ERROR_CANCELLED
+inline constexpr uint32_t kErrorFileReplaced = 1006;   // ERROR_FILE_INVALID
 #else
 inline constexpr uint32_t kErrorNoMemory = ENOMEM;
 inline constexpr uint32_t kErrorWriteFault = EIO;
@@ -213,7 +265,17 @@ inline constexpr uint32_t kErrorTooLarge = EFBIG;
 inline constexpr uint32_t kErrorNoTranslation = EILSEQ;
 inline constexpr uint32_t kErrorLinkInPath = ELOOP;
 inline constexpr uint32_t kErrorCancelled = ECANCELED;
+inline constexpr uint32_t kErrorFileReplaced = ESTALE;
 #endif
+// kErrorFileReplaced: the name no longer leads to the file that was read.
+
+// True for the codes of a name that leads to no file: nothing there, a
+// folder on the way missing, or a folder where the file should be.
+bool NamesNoFile(uint32_t error);
+// True for the codes of a file or folder another program holds: opened
+// without sharing what is asked, or under an oplock whose break is under
+// way. It may be let go by the next run.
+bool HeldByAnother(uint32_t error);
 
 // Test hook for the failure of a write midway: the nth FileHandle::Write
 // from now (1 for the next) writes half of its bytes and reports failure.

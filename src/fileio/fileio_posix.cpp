@@ -46,10 +46,10 @@ bool OneName(int fd) {
 
 }  // namespace
 
-FolderHandle FolderHandle::OpenFor(const std::u16string& path, const std::u16string& noLinksBelow) {
+FolderHandle FolderHandle::OpenFor(const std::u16string& path, const Confinement& confinement) {
     FolderHandle folder;
     folder.path_ = path;
-    folder.confined_ = !noLinksBelow.empty();
+    folder.confinement_ = confinement;
     const std::string p = NativePath(path);
     const size_t cut = p.rfind('/');
     if (cut == std::string::npos) {
@@ -58,14 +58,14 @@ FolderHandle FolderHandle::OpenFor(const std::u16string& path, const std::u16str
     }
     folder.name_ = path.substr(path.find_last_of(u'/') + 1);
     const std::string parent = cut == 0 ? "/" : p.substr(0, cut);
-    std::string start = folder.confined_ ? NativePath(noLinksBelow) : parent;
+    std::string start = folder.Confined() ? NativePath(confinement.noLinksBelow) : parent;
     while (start.size() > 1 && start.back() == '/') start.pop_back();
-    if (folder.confined_ && (parent.compare(0, start.size(), start) != 0 ||
+    if (folder.Confined() && (parent.compare(0, start.size(), start) != 0 ||
                              (parent.size() > start.size() && parent[start.size()] != '/'))) {
         folder.error_ = EINVAL;
         return folder;
     }
-    const int noFollow = folder.confined_ ? O_NOFOLLOW : 0;
+    const int noFollow = folder.Confined() ? O_NOFOLLOW : 0;
     int fd = ::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | noFollow);
     // Down from the confining folder one step at a time, none followed.
     for (size_t from = start.size() + 1; fd >= 0 && from < parent.size() + 1;) {
@@ -82,7 +82,7 @@ FolderHandle FolderHandle::OpenFor(const std::u16string& path, const std::u16str
     }
     if (fd < 0) {
         // O_NOFOLLOW meets a link as ELOOP, or as ENOTDIR with O_DIRECTORY.
-        folder.error_ = folder.confined_ && (errno == ELOOP || errno == ENOTDIR) ? kErrorLinkInPath : errno;
+        folder.error_ = folder.Confined() && (errno == ELOOP || errno == ENOTDIR) ? kErrorLinkInPath : errno;
         return folder;
     }
     folder.handle_ = fd;
@@ -110,11 +110,18 @@ bool FolderHandle::Subfolders(std::vector<Subfolder>* folders) const {
         struct stat st;
         if (name == "." || name == ".." || ::fstatat(handle_, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         const bool link = S_ISLNK(st.st_mode);
-        if (link && !confined_ && (::fstatat(handle_, e->d_name, &st, 0) != 0)) continue;
-        if (S_ISDIR(st.st_mode) || (link && confined_)) folders->push_back({BytesToText(name, kCodePageUtf8), link});
+        if (link && !Confined() && (::fstatat(handle_, e->d_name, &st, 0) != 0)) continue;
+        if (S_ISDIR(st.st_mode) || (link && Confined())) folders->push_back({BytesToText(name, kCodePageUtf8), link});
     }
     ::closedir(dir);
     return true;
+}
+
+bool FolderHandle::HasFile() const {
+    struct stat st;
+    return IsOpen() &&
+           ::fstatat(handle_, NativePath(name_).c_str(), &st, Confined() ? AT_SYMLINK_NOFOLLOW : 0) == 0 &&
+           S_ISREG(st.st_mode) && (!Confined() || st.st_nlink == 1);
 }
 
 FileHandle FileHandle::OpenIn(const FolderHandle& folder) {
@@ -156,6 +163,12 @@ bool FileHandle::Size(uint64_t* size) const {
     if (!IsOpen() || ::fstat(handle_, &st) != 0) return false;
     *size = static_cast<uint64_t>(st.st_size);
     return true;
+}
+
+// POSIX marks no file sparse: far fewer blocks than the size says is a hole.
+bool FileHandle::Sparse() const {
+    struct stat st;
+    return IsOpen() && ::fstat(handle_, &st) == 0 && static_cast<int64_t>(st.st_blocks) * 512 + 65536 < st.st_size;
 }
 
 size_t FileHandle::Read(void* buffer, size_t count) {
@@ -224,32 +237,26 @@ void FileHandle::Close() {
 
 uint32_t LastFileError() { return static_cast<uint32_t>(errno); }
 
+bool NamesNoFile(uint32_t error) { return error == ENOENT || error == ENOTDIR || error == EISDIR; }
+
+// POSIX has no sharing modes and no oplocks.
+bool HeldByAnother(uint32_t error) { return error == EBUSY; }
+
 void AdviseWholeFileBuffer(void* data, size_t size) { memory::AdviseLargePages(data, size); }
 
 bool ReplacementFile::CreateTemporary() {
     const int folder = folder_.handle_;
-    const std::string name = NativePath(folder_.Name());
-    const int noFollow = folder_.Confined() ? O_NOFOLLOW : 0;
-    const int old = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | noFollow);
-    targetExists_ = old >= 0;
-    if (!targetExists_) {
-        if (folder_.Confined() && errno == ELOOP) errno = kErrorLinkInPath;
-        return errno == ENOENT;
-    }
-    struct stat st;
-    const bool stated = ::fstat(old, &st) == 0;
-    const bool oneName = OneName(old);
-    ::close(old);
-    if (!stated) return false;
-    // A file with no write permission for anyone stands for a read-only
-    // file: it is refused even to a user the permissions do not bind.
-    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
-        return false;
-    }
-    if (folder_.Confined() && !oneName) {
-        errno = kErrorLinkInPath;
-        return false;
+    struct stat st = {};
+    if (targetExists_) {
+        // All of it from the descriptor the file was read through.
+        if (::fstat(folder_.File().handle_, &st) != 0) return false;
+        heldDevice_ = static_cast<uint64_t>(st.st_dev), heldIndex_ = static_cast<uint64_t>(st.st_ino);
+        // A file with no write permission for anyone stands for a read-only
+        // file: it is refused even to a user the permissions do not bind.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            errno = EACCES;
+            return false;
+        }
     }
     int fd = -1;
     for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
@@ -262,23 +269,34 @@ bool ReplacementFile::CreateTemporary() {
         return false;
     }
     file_ = FileHandle(fd);
+    if (!targetExists_) return true;
     if (::fchmod(fd, st.st_mode & 07777) != 0) return false;
-    // Only a privileged user can give the file away; others keep it.
+    // Only a privileged user can give the file away; others keep it. The
+    // owner given as a SID is Windows's: here the held file's stands in.
     if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
         errno != EPERM)
         return false;
     return true;
 }
 
-bool ReplacementFile::SwapIn() {
-    const int folder = folder_.handle_;
-    const std::string temp = NativePath(tempName_), name = NativePath(folder_.Name());
+bool ReplacementFile::NameLeadsToHeld() const {
     struct stat st;
-    if (!targetExists_ && ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        errno = EEXIST;
-        return false;  // created by someone else meanwhile: not ours to overwrite
+    const bool found = ::fstatat(folder_.handle_, NativePath(folder_.Name()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!targetExists_) {
+        if (!found) return true;
+        errno = EEXIST;  // created by someone else meanwhile: not ours to overwrite
+        return false;
     }
-    if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) return false;
+    if (!found) return false;
+    if (static_cast<uint64_t>(st.st_dev) == heldDevice_ && static_cast<uint64_t>(st.st_ino) == heldIndex_) return true;
+    errno = kErrorFileReplaced;
+    return false;
+}
+
+bool ReplacementFile::SwapIn() {
+    if (!NameLeadsToHeld()) return false;
+    const int folder = folder_.handle_;
+    if (::renameat(folder, NativePath(tempName_).c_str(), folder, NativePath(folder_.Name()).c_str()) != 0) return false;
     // The rename itself is durable only once the folder is flushed.
     ::fsync(folder);
     return true;

@@ -24,6 +24,19 @@ struct CloseOnExit {
     }
 };
 
+constexpr NTSTATUS kOplockBreakInProgress = 0x00000108;  // STATUS_OPLOCK_BREAK_IN_PROGRESS, a success
+constexpr NTSTATUS kFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
+// Codes older headers lack.
+constexpr DWORD kOplockBreakError = 742;  // ERROR_OPLOCK_BREAK_IN_PROGRESS
+constexpr DWORD kIsAFolderError = 336;    // ERROR_DIRECTORY_NOT_SUPPORTED
+
+// The options of every open in a folder another user controls: no link
+// followed, and no wait for an oplock's holder. An open that would break
+// an oplock waits, without a time limit, until the holder acknowledges the
+// break; asked to complete if oplocked, it returns at once, and one that
+// did so is no open for this run (the file counts as held by another).
+ULONG ConfinedOptions(bool confined) { return confined ? FILE_OPEN_REPARSE_POINT | FILE_COMPLETE_IF_OPLOCKED : 0; }
+
 // A name inside a folder, opened through the folder's handle: a link put in
 // place of the folder, or of any folder above it, cannot redirect it. With
 // FILE_OPEN_REPARSE_POINT a link in place of the name itself is opened as
@@ -43,8 +56,14 @@ HANDLE OpenRelative(HANDLE folder, const std::u16string& name, ACCESS_MASK acces
     HANDLE h = nullptr;
     const NTSTATUS status = NtCreateFile(&h, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
                                          options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (status == kOplockBreakInProgress) {
+        CloseHandle(h);
+        SetLastError(kOplockBreakError);
+        return INVALID_HANDLE_VALUE;
+    }
     if (status < 0) {
-        SetLastError(RtlNtStatusToDosError(status));
+        // A folder where a file should be is told from a file denied.
+        SetLastError(status == kFileIsADirectory ? kIsAFolderError : RtlNtStatusToDosError(status));
         return INVALID_HANDLE_VALUE;
     }
     return h;
@@ -133,12 +152,22 @@ public:
                SetSecurityDescriptorDacl(&given_, dacl_ != nullptr, dacl_, FALSE) &&
                SetSecurityDescriptorControl(&given_, SE_DACL_PROTECTED, control & SE_DACL_PROTECTED);
     }
-    ~FileSecurity() { LocalFree(descriptor_); }
+    ~FileSecurity() { LocalFree(descriptor_), LocalFree(givenOwner_); }
     FileSecurity() = default;
     FileSecurity(const FileSecurity&) = delete;
     FileSecurity& operator=(const FileSecurity&) = delete;
 
     PSECURITY_DESCRIPTOR Given() { return descriptor_ ? &given_ : nullptr; }
+
+    // The owner the new file gets instead of the old one's: the user whose
+    // file it is, never taken from a file that user can change.
+    bool OwnerFrom(const std::u16string& sid) {
+        PSID given = nullptr;
+        if (!ConvertStringSidToSidW(W(sid), &given)) return false;
+        LocalFree(givenOwner_);
+        givenOwner_ = owner_ = given;
+        return true;
+    }
 
     // The old file's owner on the new one, which otherwise belongs to the
     // account that runs. False, with the reason, when that fails.
@@ -159,6 +188,7 @@ public:
 
 private:
     PSID owner_ = nullptr;
+    PSID givenOwner_ = nullptr;
     PACL dacl_ = nullptr;
     PSECURITY_DESCRIPTOR descriptor_ = nullptr;
     SECURITY_DESCRIPTOR given_ = {};
@@ -170,10 +200,11 @@ constexpr ULONG kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 }  // namespace
 
-FolderHandle FolderHandle::OpenFor(const std::u16string& path, const std::u16string& noLinksBelow) {
+FolderHandle FolderHandle::OpenFor(const std::u16string& path, const Confinement& confinement) {
     FolderHandle folder;
     folder.path_ = path;
-    folder.confined_ = !noLinksBelow.empty();
+    folder.confinement_ = confinement;
+    const bool confined = folder.Confined();
     const size_t cut = path.find_last_of(u"\\/");
     if (cut == std::u16string::npos) {
         folder.error_ = ERROR_INVALID_NAME;
@@ -181,39 +212,51 @@ FolderHandle FolderHandle::OpenFor(const std::u16string& path, const std::u16str
     }
     folder.name_ = path.substr(cut + 1);
     const std::u16string parent = path.substr(0, cut);
-    std::u16string start = folder.confined_ ? noLinksBelow : parent;
+    std::u16string start = confined ? confinement.noLinksBelow : parent;
     while (start.size() > 3 && (start.back() == u'\\' || start.back() == u'/')) start.pop_back();
-    if (folder.confined_ && (parent.size() < start.size() ||
-                             CompareStringOrdinal(W(parent), static_cast<int>(start.size()), W(start),
-                                                  static_cast<int>(start.size()), TRUE) != CSTR_EQUAL ||
-                             (parent.size() > start.size() && parent[start.size()] != u'\\'))) {
+    if (confined && (parent.size() < start.size() ||
+                     CompareStringOrdinal(W(parent), static_cast<int>(start.size()), W(start),
+                                          static_cast<int>(start.size()), TRUE) != CSTR_EQUAL ||
+                     (parent.size() > start.size() && parent[start.size()] != u'\\'))) {
         folder.error_ = ERROR_INVALID_NAME;
         return folder;
     }
-    HANDLE h = CreateFileW(W(start), kFolderAccess, kFolderShare, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | (folder.confined_ ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+    // Confined, the walk starts at the folder above the confining one, which
+    // its user does not control, so that the confining folder is checked
+    // as every step below it is. That folder is opened for its attributes
+    // only, which no oplock's holder can stall.
+    std::u16string top = start;
+    size_t from = parent.size() + 1;  // where the steps below `top` start in `parent`
+    if (confined) {
+        const size_t up = start.find_last_of(u'\\');
+        if (up != std::u16string::npos && up >= 2) {
+            top = start.substr(0, up);
+            if (top.size() == 2 && top[1] == u':') top += u'\\';
+        }
+        from = top == start ? start.size() + 1 : up + 1;
+    }
+    HANDLE h = CreateFileW(W(top), confined ? FILE_READ_ATTRIBUTES : kFolderAccess, kFolderShare, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         folder.error_ = GetLastError();
         return folder;
     }
     folder.where_ = FinalPath(h);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (folder.where_.empty() || !GetFileInformationByHandle(h, &info) ||
-        (folder.confined_ && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+    if (folder.where_.empty()) {
         CloseHandle(h);
         folder.error_ = kErrorLinkInPath;
         return folder;
     }
-    // Down from the confining folder one step at a time, each checked
-    // before the next is opened through it.
-    for (size_t from = start.size() + 1; from < parent.size() + 1;) {
+    // Down one step at a time, each checked before the next is opened
+    // through it.
+    while (from < parent.size() + 1) {
         size_t to = parent.find(u'\\', from);
         if (to == std::u16string::npos) to = parent.size();
         const std::u16string step = parent.substr(from, to - from);
         from = to + 1;
         if (step.empty()) continue;
         const HANDLE next = OpenRelative(h, step, kFolderAccess, kFolderShare, FILE_OPEN,
-                                         FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT);
+                                         FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | ConfinedOptions(confined));
         CloseHandle(h);
         if (next == INVALID_HANDLE_VALUE) {
             folder.error_ = GetLastError();
@@ -258,13 +301,24 @@ bool FolderHandle::Subfolders(std::vector<Subfolder>* folders) const {
     }
 }
 
+bool FolderHandle::HasFile() const {
+    if (!IsOpen()) return false;
+    const HANDLE h = OpenRelative(H(handle_), name_, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  FILE_OPEN, FILE_NON_DIRECTORY_FILE | ConfinedOptions(Confined()));
+    const CloseOnExit close{h};
+    return h != INVALID_HANDLE_VALUE && (!Confined() || IsPlainEntry(h, where_, name_, true));
+}
+
 FileHandle FileHandle::OpenIn(const FolderHandle& folder) {
     if (!folder.IsOpen()) {
         SetLastError(folder.Error());
         return FileHandle();
     }
-    HANDLE h = OpenRelative(H(folder.handle_), folder.Name(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            FILE_OPEN, FILE_NON_DIRECTORY_FILE | (folder.Confined() ? FILE_OPEN_REPARSE_POINT : 0));
+    // Nobody writes it while it is held; the swap replaces it, which needs
+    // it shared for deletion (and so lets others rename it: the swap then
+    // finds its name leading elsewhere).
+    HANDLE h = OpenRelative(H(folder.handle_), folder.Name(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            FILE_OPEN, FILE_NON_DIRECTORY_FILE | ConfinedOptions(folder.Confined()));
     if (h != INVALID_HANDLE_VALUE && folder.Confined() && !IsPlainEntry(h, folder.where_, folder.Name(), true)) {
         CloseHandle(h);
         h = INVALID_HANDLE_VALUE;
@@ -320,6 +374,21 @@ bool FileHandle::Size(uint64_t* size) const {
     if (!IsOpen() || !GetFileSizeEx(H(handle_), &li)) return false;
     *size = static_cast<uint64_t>(li.QuadPart);
     return true;
+}
+
+bool FileHandle::Sparse() const {
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    if (!IsOpen() || !GetFileInformationByHandleEx(H(handle_), FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(H(handle_), FileStandardInfo, &standard, sizeof standard))
+        return false;
+    // Marked sparse, or (not compressed, where that is no waste) holding
+    // far fewer bytes on the disk than its size: a hole a file system made
+    // without the mark. A small file kept in its folder's record may show
+    // none.
+    return (basic.FileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) ||
+           (!(basic.FileAttributes & FILE_ATTRIBUTE_COMPRESSED) &&
+            standard.AllocationSize.QuadPart + 65536 < standard.EndOfFile.QuadPart);
 }
 
 size_t FileHandle::Read(void* buffer, size_t count) {
@@ -385,43 +454,63 @@ void FileHandle::Close() {
 
 uint32_t LastFileError() { return GetLastError(); }
 
+bool NamesNoFile(uint32_t error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == kIsAFolderError;
+}
+
+bool HeldByAnother(uint32_t error) {
+    return error == ERROR_SHARING_VIOLATION || error == kOplockBreakError;
+}
+
 // Large pages need a privilege users do not have.
 void AdviseWholeFileBuffer(void*, size_t) {}
 
+namespace {
+
+bool FileId(HANDLE h, uint64_t* volume, uint64_t* index) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    *volume = info.dwVolumeSerialNumber;
+    *index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+using SetInformationFile = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+
+SetInformationFile NtSetInformation() {
+    return reinterpret_cast<SetInformationFile>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+}
+
+}  // namespace
+
 bool ReplacementFile::CreateTemporary() {
     const HANDLE folder = H(folder_.handle_);
-    // The access the swap will need, asked for up front: a program that
-    // holds the file without sharing writes or deletion keeps it unchanged.
-    const HANDLE old = OpenRelative(folder, folder_.Name(), GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
-                                    FILE_NON_DIRECTORY_FILE | (folder_.Confined() ? FILE_OPEN_REPARSE_POINT : 0));
-    const CloseOnExit closeOld{old};
-    targetExists_ = old != INVALID_HANDLE_VALUE;
-    if (!targetExists_ && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
     FileSecurity security;
     DWORD attributes = 0;
     if (targetExists_) {
+        // All of it from the handle the file was read through, which
+        // nobody could write meanwhile.
+        const HANDLE held = H(folder_.File().handle_);
         BY_HANDLE_FILE_INFORMATION info;
-        if (!GetFileInformationByHandle(old, &info)) return false;
+        if (!GetFileInformationByHandle(held, &info) || !FileId(held, &heldDevice_, &heldIndex_)) return false;
         if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
             SetLastError(ERROR_ACCESS_DENIED);
             return false;
         }
-        if (folder_.Confined() && !IsPlainEntry(old, folder_.where_, folder_.Name(), true)) {
-            SetLastError(kErrorLinkInPath);
-            return false;
-        }
-        if (!security.ReadFrom(old)) return false;
+        if (!security.ReadFrom(held)) return false;
         attributes = info.dwFileAttributes &
                      (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     }
+    if (!folder_.OwnerSid().empty() && !security.OwnerFrom(folder_.OwnerSid())) return false;
     // Beside the target, so that the swap is a rename within one folder;
     // created, never opened: a name planted beforehand makes it fail.
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 8 && h == INVALID_HANDLE_VALUE; ++attempt) {
         tempName_ = folder_.Name() + u".~" + fileio_platform::UniqueTag() + u".tmp";
         h = OpenRelative(folder, tempName_, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_OWNER, 0, FILE_CREATE,
-                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, attributes, security.Given());
+                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | ConfinedOptions(folder_.Confined()), attributes,
+                         security.Given());
         if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
             break;
     }
@@ -430,34 +519,61 @@ bool ReplacementFile::CreateTemporary() {
         return false;
     }
     file_ = FileHandle(N(h));
-    return !targetExists_ || security.GiveOwnerTo(h);
+    return security.GiveOwnerTo(h);
+}
+
+bool ReplacementFile::NameLeadsToHeld() const {
+    if (!targetExists_) return true;
+    // Asking for attributes only, which breaks no oplock and meets no
+    // sharing mode.
+    const HANDLE h = OpenRelative(H(folder_.handle_), folder_.Name(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                  FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | ConfinedOptions(folder_.Confined()));
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const CloseOnExit close{h};
+    uint64_t volume = 0, index = 0;
+    if (!FileId(h, &volume, &index)) return false;
+    if (volume == heldDevice_ && index == heldIndex_) return true;
+    SetLastError(kErrorFileReplaced);
+    return false;
 }
 
 bool ReplacementFile::SwapIn() {
+    if (!NameLeadsToHeld()) return false;
     // The temporary file's own handle renamed over the target, within the
-    // held folder: no path is looked up again. Through ntdll, where a rename
-    // relative to a folder handle works on every system the program runs on.
+    // held folder: no path is looked up again. The target is held open, so
+    // the rename replaces it as POSIX does, which leaves open handles
+    // valid; a system or file system without that (before Windows 10
+    // 1809, FAT) gets the held file let go first, and the name checked
+    // again.
     struct RenameInformation {
-        BOOLEAN ReplaceIfExists;
+        ULONG Flags;  // ReplaceIfExists, a BOOLEAN, in the first byte of the older form
         HANDLE RootDirectory;
         ULONG FileNameLength;
         WCHAR FileName[1];
     };
-    using SetInformationFile = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
-    constexpr ULONG kFileRenameInformation = 10;
-    const auto set = reinterpret_cast<SetInformationFile>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+    constexpr ULONG kFileRenameInformation = 10, kFileRenameInformationEx = 65;
+    constexpr ULONG kReplaceIfExists = 1, kPosixSemantics = 2;
+    const SetInformationFile set = NtSetInformation();
     if (!set) return false;
     const size_t nameBytes = folder_.Name().size() * sizeof(wchar_t);
     std::vector<unsigned char> buffer(offsetof(RenameInformation, FileName) + nameBytes + sizeof(wchar_t));
     RenameInformation* rename = reinterpret_cast<RenameInformation*>(buffer.data());
-    rename->ReplaceIfExists = targetExists_ ? TRUE : FALSE;
+    rename->Flags = targetExists_ ? kReplaceIfExists | kPosixSemantics : 0;
     rename->RootDirectory = H(folder_.handle_);
     rename->FileNameLength = static_cast<ULONG>(nameBytes);
     std::memcpy(rename->FileName, folder_.Name().c_str(), nameBytes);
     IO_STATUS_BLOCK io = {};
-    const NTSTATUS status =
-        set(H(file_.handle_), &io, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+    NTSTATUS status =
+        set(H(file_.handle_), &io, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformationEx);
+    if (status == static_cast<NTSTATUS>(0xC0000003) || status == static_cast<NTSTATUS>(0xC0000002) ||
+        status == static_cast<NTSTATUS>(0xC000000D) || status == static_cast<NTSTATUS>(0xC00000BB)) {
+        // STATUS_INVALID_INFO_CLASS, _NOT_IMPLEMENTED, _INVALID_PARAMETER, _NOT_SUPPORTED
+        folder_.File().Close();
+        if (!NameLeadsToHeld()) return false;
+        rename->Flags = targetExists_ ? TRUE : FALSE;
+        status = set(H(file_.handle_), &io, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+    }
     if (status < 0) SetLastError(RtlNtStatusToDosError(status));
     return status >= 0;
 }

@@ -6,11 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "fileio/fileio.h"
 #include "textfile/textfile.h"
-
-// True when the path names something that exists and is not a folder; false
-// on every failure.
-bool FileExists(const std::u16string& path);
 
 // What became of one file. NotSaved and Unreadable are failures the user
 // must hear about; a missing file is not one.
@@ -43,9 +40,11 @@ public:
 
 // Repairs the file and writes it back only when the rules changed it; every
 // decision goes to `log`, the outcome lines after `label` ("Loal Stage: no
-// change"). With `noLinksBelow`, a folder of another user's that the path
-// lies below, no link from there down is followed: a file reached through
-// one is not read. Never throws: a failure of any kind costs this file only.
+// change"). Confined to a folder of another user's that the path lies
+// below, no link from there down is followed (a file reached through one is
+// not read), a file held by another program is not saved, and the new file
+// belongs to the owner the confinement gives. Never throws: a failure of
+// any kind costs this file only.
 FixOutcome FixFile(const std::u16string& path, const char16_t* label, FileRules& rules, const LogLine& log,
-                   const std::u16string& noLinksBelow);
-CheckOutcome CheckFile(const std::u16string& path, FileRules& rules, const std::u16string& noLinksBelow);
+                   const Confinement& confinement);
+CheckOutcome CheckFile(const std::u16string& path, FileRules& rules, const Confinement& confinement);

@@ -13,3 +13,10 @@ std::vector<BrowserFile> BrowserLocalStateFiles(const std::u16string& localAppDa
         files.push_back({localAppData + channel + u"\\User Data\\Local State", true});
     return files;
 }
+
+std::vector<std::u16string> BrowserFilesToLookAt(const std::u16string& localAppData, const Confinement& confinement) {
+    std::vector<std::u16string> paths;
+    for (const BrowserFile& file : BrowserLocalStateFiles(localAppData))
+        if (!file.onlyIfPresent || FolderHandle::OpenFor(file.path, confinement).HasFile()) paths.push_back(file.path);
+    return paths;
+}

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "fileio/fileio.h"
+
 struct BrowserFile {
     std::u16string path;
     // The stable channels are always looked for, and a missing one is
@@ -13,3 +15,9 @@ struct BrowserFile {
 };
 
 std::vector<BrowserFile> BrowserLocalStateFiles(const std::u16string& localAppData);
+
+// The files a run repairs or checks below the folder: the stable channels',
+// and each other channel's whose file the walk reaches as it would read it
+// (confined: no link followed), so that a link in another user's folders
+// tells nothing of where it leads. Nothing is looked up by path.
+std::vector<std::u16string> BrowserFilesToLookAt(const std::u16string& localAppData, const Confinement& confinement);

@@ -33,8 +33,8 @@ struct ProfileFile {
 };
 
 // The profiles' Preferences files, in the order they are repaired.
-std::vector<ProfileFile> ProfileFiles(const std::u16string& localStatePath, const std::u16string& noLinksBelow) {
-    const FolderHandle userData = FolderHandle::OpenFor(localStatePath, noLinksBelow);
+std::vector<ProfileFile> ProfileFiles(const std::u16string& localStatePath, const Confinement& confinement) {
+    const FolderHandle userData = FolderHandle::OpenFor(localStatePath, confinement);
     std::vector<FolderHandle::Subfolder> folders;
     if (!userData.Subfolders(&folders)) return {};
     std::vector<std::pair<uint64_t, FolderHandle::Subfolder>> profiles;
@@ -46,33 +46,33 @@ std::vector<ProfileFile> ProfileFiles(const std::u16string& localStatePath, cons
     for (const auto& [n, f] : profiles) {
         const std::u16string path = base + f.name + kPathSeparator + u"Preferences";
         const bool linked = f.link && userData.Confined();
-        if (linked || FileExists(path)) files.push_back({path, linked});
+        if (linked || FolderHandle::OpenFor(path, confinement).HasFile()) files.push_back({path, linked});
     }
     return files;
 }
 
 }  // namespace
 
-bool FixBrowserFolder(const std::u16string& localStatePath, const LogLine& log, const std::u16string& noLinksBelow) {
-    const std::string version = ReadLastVersion(localStatePath, noLinksBelow);
-    bool repaired = FileRepaired(FixLocalState(localStatePath, log, noLinksBelow, version));
-    for (const ProfileFile& f : ProfileFiles(localStatePath, noLinksBelow)) {
+bool FixBrowserFolder(const std::u16string& localStatePath, const LogLine& log, const Confinement& confinement) {
+    const std::string version = ReadLastVersion(localStatePath, confinement);
+    bool repaired = FileRepaired(FixLocalState(localStatePath, log, confinement, version));
+    for (const ProfileFile& f : ProfileFiles(localStatePath, confinement)) {
         if (f.linked) {
             log(u"Link in path, not followed: " + f.path);
             repaired = false;
             continue;
         }
-        repaired = FileRepaired(FixPreferences(f.path, log, noLinksBelow)) && repaired;
+        repaired = FileRepaired(FixPreferences(f.path, log, confinement)) && repaired;
     }
     return repaired;
 }
 
 std::vector<std::pair<std::u16string, CheckOutcome>> CheckBrowserFolder(const std::u16string& localStatePath,
-                                                                        const std::u16string& noLinksBelow) {
-    const std::string version = ReadLastVersion(localStatePath, noLinksBelow);
+                                                                        const Confinement& confinement) {
+    const std::string version = ReadLastVersion(localStatePath, confinement);
     std::vector<std::pair<std::u16string, CheckOutcome>> checked = {
-        {localStatePath, CheckLocalState(localStatePath, noLinksBelow, version)}};
-    for (const ProfileFile& f : ProfileFiles(localStatePath, noLinksBelow))
-        checked.emplace_back(f.path, f.linked ? CheckOutcome::CannotRead : CheckPreferences(f.path, noLinksBelow));
+        {localStatePath, CheckLocalState(localStatePath, confinement, version)}};
+    for (const ProfileFile& f : ProfileFiles(localStatePath, confinement))
+        checked.emplace_back(f.path, f.linked ? CheckOutcome::CannotRead : CheckPreferences(f.path, confinement));
     return checked;
 }

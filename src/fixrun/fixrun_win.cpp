@@ -22,19 +22,14 @@
 
 namespace {
 
-std::vector<std::u16string> FilesToLookAt(const std::u16string& localAppData) {
-    std::vector<std::u16string> paths;
-    for (const BrowserFile& file : BrowserLocalStateFiles(localAppData))
-        if (!file.onlyIfPresent || FileExists(file.path)) paths.push_back(file.path);
-    return paths;
-}
+// A run in another user's profile: that user controls every folder below
+// the profile folder, and every file written there is that user's.
+Confinement ConfinedTo(const UserProfile& p) { return Confinement(p.folder, p.sid); }
 
-// `noLinksBelow`: the profile folder of another user, whose folders below
-// it that user controls; empty for the user's own run.
-bool FixFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow) {
+bool FixFilesBelow(const std::u16string& localAppData, const Confinement& confinement) {
     bool repaired = true;
-    for (const std::u16string& path : FilesToLookAt(localAppData))
-        repaired = FixBrowserFolder(path, WriteLog, noLinksBelow) && repaired;
+    for (const std::u16string& path : BrowserFilesToLookAt(localAppData, confinement))
+        repaired = FixBrowserFolder(path, WriteLog, confinement) && repaired;
     return repaired;
 }
 
@@ -48,10 +43,10 @@ const char16_t* CheckSays(CheckOutcome outcome) {
     return u": cannot read";
 }
 
-void CheckFilesBelow(const std::u16string& localAppData, const std::u16string& noLinksBelow,
+void CheckFilesBelow(const std::u16string& localAppData, const Confinement& confinement,
                      std::vector<CheckOutcome>& outcomes) {
-    for (const std::u16string& path : FilesToLookAt(localAppData))
-        for (const auto& [file, outcome] : CheckBrowserFolder(path, noLinksBelow)) {
+    for (const std::u16string& path : BrowserFilesToLookAt(localAppData, confinement))
+        for (const auto& [file, outcome] : CheckBrowserFolder(path, confinement)) {
             WriteLog(u"Check: " + file + CheckSays(outcome));
             outcomes.push_back(outcome);
         }
@@ -105,8 +100,8 @@ struct ProfileWork {
         HoldThreadLog(&Hold, &work);
         PassSwapsThrough(&work.gate);
         const std::u16string localAppData = ProfileLocalAppData(work.profile.folder);
-        if (work.check) CheckFilesBelow(localAppData, work.profile.folder, work.outcomes);
-        else work.repaired = FixFilesBelow(localAppData, work.profile.folder);
+        if (work.check) CheckFilesBelow(localAppData, ConfinedTo(work.profile), work.outcomes);
+        else work.repaired = FixFilesBelow(localAppData, ConfinedTo(work.profile));
         work.Release();
         return 0;
     }

@@ -79,21 +79,21 @@ void LocalStateRules::Run(TextFileBytes& file) {
 
 }  // namespace
 
-FixOutcome FixLocalState(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow,
+FixOutcome FixLocalState(const std::u16string& path, const LogLine& log, const Confinement& confinement,
                          const std::string& lastVersion) {
     try {
         LocalStateRules rules(lastVersion);
-        return FixFile(path, u"Loal Stage", rules, log, noLinksBelow);
+        return FixFile(path, u"Loal Stage", rules, log, confinement);
     } catch (...) {
         return FixOutcome::NotSaved;
     }
 }
 
-CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow,
+CheckOutcome CheckLocalState(const std::u16string& path, const Confinement& confinement,
                              const std::string& lastVersion) {
     try {
         LocalStateRules rules(lastVersion);
-        return CheckFile(path, rules, noLinksBelow);
+        return CheckFile(path, rules, confinement);
     } catch (...) {
         return CheckOutcome::CannotRead;
     }

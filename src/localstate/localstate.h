@@ -12,9 +12,9 @@
 // `lastVersion` is what the browser wrote to `Last Version` beside the file
 // (ReadLastVersion); where it gives none, the file's own record of the
 // version counts.
-FixOutcome FixLocalState(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow = {},
+FixOutcome FixLocalState(const std::u16string& path, const LogLine& log, const Confinement& confinement = {},
                          const std::string& lastVersion = {});
-CheckOutcome CheckLocalState(const std::u16string& path, const std::u16string& noLinksBelow = {},
+CheckOutcome CheckLocalState(const std::u16string& path, const Confinement& confinement = {},
                              const std::string& lastVersion = {});
 
 // The rules on a text edited in place, 8-bit or 16-bit units; the two

@@ -30,11 +30,11 @@ int MajorVersion(std::string_view version) {
     return major;
 }
 
-std::string ReadLastVersion(const std::u16string& localStatePath, const std::u16string& noLinksBelow) {
+std::string ReadLastVersion(const std::u16string& localStatePath, const Confinement& confinement) {
     const size_t cut = localStatePath.find_last_of(kPathSeparator);
     if (cut == std::u16string::npos) return {};
-    const FolderHandle folder = FolderHandle::OpenFor(localStatePath.substr(0, cut + 1) + u"Last Version", noLinksBelow);
-    FileHandle file = FileHandle::OpenIn(folder);
+    const FolderHandle folder = FolderHandle::OpenFor(localStatePath.substr(0, cut + 1) + u"Last Version", confinement);
+    FileHandle& file = folder.File();
     uint64_t size = 0;
     if (!file.IsOpen() || !file.Size(&size) || size > kMaxVersionFile) return {};
     char bytes[kMaxVersionFile];

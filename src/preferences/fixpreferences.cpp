@@ -49,14 +49,14 @@ std::u16string EditorOriginsLine() {
     return line;
 }
 
-FixOutcome FixPreferences(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow,
+FixOutcome FixPreferences(const std::u16string& path, const LogLine& log, const Confinement& confinement,
                           const std::vector<std::string>& origins) {
     PreferencesRules rules(origins);
-    return FixFile(path, u"Preferences", rules, log, noLinksBelow);
+    return FixFile(path, u"Preferences", rules, log, confinement);
 }
 
-CheckOutcome CheckPreferences(const std::u16string& path, const std::u16string& noLinksBelow,
+CheckOutcome CheckPreferences(const std::u16string& path, const Confinement& confinement,
                               const std::vector<std::string>& origins) {
     PreferencesRules rules(origins);
-    return CheckFile(path, rules, noLinksBelow);
+    return CheckFile(path, rules, confinement);
 }

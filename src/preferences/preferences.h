@@ -18,9 +18,9 @@ std::u16string EditorOriginsLine();
 // object, or where a key on the way to a grant holds anything but an
 // object, is left as it is, with a line, and counts as not read: the
 // browser would not take the grants from it either.
-FixOutcome FixPreferences(const std::u16string& path, const LogLine& log, const std::u16string& noLinksBelow = {},
+FixOutcome FixPreferences(const std::u16string& path, const LogLine& log, const Confinement& confinement = {},
                           const std::vector<std::string>& origins = EditorOrigins());
-CheckOutcome CheckPreferences(const std::u16string& path, const std::u16string& noLinksBelow = {},
+CheckOutcome CheckPreferences(const std::u16string& path, const Confinement& confinement = {},
                               const std::vector<std::string>& origins = EditorOrigins());
 
 // A change to a text: its bytes [begin, end) replaced with `text`.

@@ -12,6 +12,12 @@ namespace {
 
 // Files of 2^31 bytes or more are never read whole.
 constexpr uint64_t kMaxWholeFile = 0x7FFFFFFF;
+// Another user's file costs the run what its user could make it cost: a
+// run for everyone reads no more than this of it, nothing sparse, and
+// writes back no more than twice what it read (and a little room, for a
+// small file that takes a whole entry).
+constexpr uint64_t kMaxOthersFile = uint64_t(64) << 20;
+constexpr uint64_t kOthersGrowthRoom = 4096;
 // Small enough to be checked while still in the nearest cache.
 constexpr size_t kReadPiece = 1 << 16;
 
@@ -25,13 +31,17 @@ bool LittleEndianHost() {
 }
 
 bool ReadTextFileBytes(const FolderHandle& folder, TextFileBytes& out, uint32_t* error) {
-    FileHandle file = FileHandle::OpenIn(folder);
+    FileHandle& file = folder.File();
     uint64_t size = 0;
-    if (!file.IsOpen() || !file.Size(&size)) {
+    if (!file.IsOpen()) {
+        *error = folder.FileError();
+        return false;
+    }
+    if (!file.Size(&size)) {
         *error = LastFileError();
         return false;
     }
-    if (size > kMaxWholeFile) {
+    if (size > kMaxWholeFile || (folder.Confined() && (size > kMaxOthersFile || file.Sparse()))) {
         *error = kErrorTooLarge;
         return false;
     }
@@ -106,6 +116,12 @@ void EncodeUnits(std::u16string_view units, TextEncoding encoding, std::string& 
 
 bool ReplaceFileContent(const FolderHandle& folder, const std::vector<ByteSpan>& pieces, uint32_t* error) {
     try {
+        uint64_t read = 0, total = 0;
+        for (const ByteSpan& piece : pieces) total += piece.size;
+        if (folder.Confined() && folder.File().Size(&read) && total > 2 * read + kOthersGrowthRoom) {
+            *error = kErrorTooLarge;
+            return false;
+        }
         ReplacementFile file(folder);
         // Small pieces are gathered so that a file with many repairs is not
         // written a few bytes per call; large ones go straight out.

@@ -29,9 +29,11 @@ struct TextFileBytes {
 
 class FolderHandle;
 
-// The folder's file. False, with the platform's error code in *error, when
-// the file cannot be opened or read whole, is 2 GiB or more, or is UTF-32,
-// which has no units.
+// The folder's file, read through the handle the folder holds it by
+// (FolderHandle::File). False, with the platform's error code in *error,
+// when the file cannot be opened or read whole, is 2 GiB or more (in a
+// confined folder: above 64 MiB, or sparse), or is UTF-32, which has no
+// units.
 bool ReadTextFileBytes(const FolderHandle& folder, TextFileBytes& file, uint32_t* error);
 
 // The units a search runs over. An 8-bit file has one per byte: ASCII as it
@@ -52,7 +54,9 @@ bool LittleEndianHost();
 
 // Replaces the folder's file's content with the pieces, one after another,
 // through a temporary file: never half-written. False, with the platform's
-// error code in *error, when that fails; the file is then as it was.
+// error code in *error, when that fails; the file is then as it was. In a
+// confined folder new content more than twice the held file's size (and
+// 4 KiB) is refused with kErrorTooLarge.
 struct ByteSpan {
     const uint8_t* data;
     size_t size;

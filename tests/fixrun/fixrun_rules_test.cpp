@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/testfs.h"
 #include "app/unattended.h"
 #include "fixrun/browserfiles.h"
 #include "fixrun/outcome.h"
@@ -32,6 +33,38 @@ TEST(BrowserLocalStateFiles, StableChannelsFirstThenTheOthersIfPresent) {
         EXPECT_EQ(files[i].onlyIfPresent, i >= 2) << i;
     }
 }
+
+#ifdef _WIN32
+// Which other channels a run looks at is what the walk reaches: confined, a link anywhere on the way is no file,
+// wherever it leads and whatever is there, so neither the log nor the exit code can tell.
+TEST(BrowserFilesToLookAt, OtherChannelsOnlyWhereTheWalkReachesAFile) {
+    namespace fs = std::filesystem;
+    testfs::TempDir dir;
+    const fs::path local = dir / "Local", outside = dir / "outside";
+    const auto file = [&](const char* channel) { return local / channel / "User Data" / "Local State"; };
+    for (const char* channel : {"Google\\Chrome Beta", "Google\\Chrome SxS\\User Data\\Local State", "Microsoft\\Edge Beta",
+                                "Microsoft\\Edge Dev", "..\\outside\\Dev"})  // SxS: a folder by the file's name
+        fs::create_directories(file(channel).parent_path());
+    for (const fs::path& f : {file("Google\\Chrome Beta"), file("Microsoft\\Edge Dev"), outside / "Local State"})
+        testfs::WriteBytes(f, "{}");
+    ASSERT_TRUE(testfs::MakeSymlink(outside / "Dev", local / "Google" / "Chrome Dev"));
+    ASSERT_TRUE(testfs::MakeSymlink(outside / "Local State", file("Microsoft\\Edge Beta")));
+    fs::create_hard_link(file("Microsoft\\Edge Dev"), outside / "Edge Dev");
+    std::vector<std::u16string> confined, own;
+    for (const char* channel : {"Google\\Chrome", "Microsoft\\Edge", "Google\\Chrome Beta"})
+        confined.push_back(testfs::U16(file(channel)));
+    own = confined;
+    for (const char* channel : {"Google\\Chrome Dev", "Microsoft\\Edge Beta", "Microsoft\\Edge Dev"})
+        own.push_back(testfs::U16(file(channel)));
+    for (bool linksLeadToFiles : {false, true}) {
+        SCOPED_TRACE(linksLeadToFiles);
+        EXPECT_EQ(BrowserFilesToLookAt(testfs::U16(local), Confinement(testfs::U16(dir.path()))), confined);
+        testfs::WriteBytes(outside / "Dev" / "User Data" / "Local State", "{}");
+    }
+    EXPECT_EQ(BrowserFilesToLookAt(testfs::U16(local), {}), own);
+    testfs::RemoveSymlink(local / "Google" / "Chrome Dev");
+}
+#endif
 
 TEST(Profiles, PeoplesAccountsOnly) {
     const struct { const char16_t* sid; bool person; } cases[] = {
