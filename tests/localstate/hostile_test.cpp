@@ -146,11 +146,16 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
         {"the user's own file more than doubled", dense, false, O::Saved, C::NeedsRepair, R, saved},
     };
 #ifdef _WIN32
-    // Held without sharing, or (on Windows, not modelled by Wine) under an oplock: busy, tried again next run.
+    // Held without sharing, open for writing (which the read shares not), or (on Windows, not modelled by Wine)
+    // under an oplock: busy, tried again next run.
     rows.push_back({"a file another program holds without sharing", [](Tree& t) {
                         t.before = Snapshot(t.dir.path());
                         t.held = std::make_shared<testwin::HeldFile>(t.file, 0);
                     }, true, O::NotSaved, C::CannotRead, F, {u"Loal Stage: not saved (error 32)"}});  // ERROR_SHARING_VIOLATION
+    rows.push_back({"a file another program has open for writing", [](Tree& t) {
+                        const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+                        t.held = std::make_shared<testwin::HeldFile>(t.file, all, INFINITE, GENERIC_WRITE);
+                    }, true, O::NotSaved, C::CannotRead, F, rows.back().last});
 #endif
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
