@@ -49,7 +49,6 @@ struct Tree {
 };
 Tree* g_tree = nullptr;
 void (*g_beforeSwap)(Tree&) = nullptr;
-
 // What another program does between the read and the swap, which says what the run must leave.
 void BeforeSwap() { g_beforeSwap(*g_tree); }
 
@@ -80,16 +79,8 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
     enum Lines { L, R, F };
     using O = FixOutcome;
     using C = CheckOutcome;
-    struct Row {
-        const char* name;
-        std::function<void(Tree&)> plant;
-        bool confined;
-        O outcome;
-        C check;
-        Lines lines;
-        std::vector<std::u16string> last;
-        void (*beforeSwap)(Tree&) = nullptr;
-    };
+    struct Row { const char* name; std::function<void(Tree&)> plant; bool confined; O outcome; C check; Lines lines;
+                 std::vector<std::u16string> last; void (*beforeSwap)(Tree&) = nullptr; };
     using Last = decltype(Row::last);
     const Last saved = {u"Loal Stage: changed and saved"}, linked = {u"Link in path, not followed: {path}"};
     const auto notSaved = [](uint32_t e) { return u"Loal Stage: changed, not saved (error " + N(e) + u")"; };
