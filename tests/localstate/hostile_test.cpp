@@ -49,7 +49,6 @@ struct Tree {
 };
 Tree* g_tree = nullptr;
 void (*g_beforeSwap)(Tree&) = nullptr;
-
 // What another program does between the read and the swap, which says what the run must leave.
 void BeforeSwap() { g_beforeSwap(*g_tree); }
 
@@ -80,16 +79,8 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
     enum Lines { L, R, F };
     using O = FixOutcome;
     using C = CheckOutcome;
-    struct Row {
-        const char* name;
-        std::function<void(Tree&)> plant;
-        bool confined;
-        O outcome;
-        C check;
-        Lines lines;
-        std::vector<std::u16string> last;
-        void (*beforeSwap)(Tree&) = nullptr;
-    };
+    struct Row { const char* name; std::function<void(Tree&)> plant; bool confined; O outcome; C check; Lines lines;
+                 std::vector<std::u16string> last; void (*beforeSwap)(Tree&) = nullptr; };
     using Last = decltype(Row::last);
     const Last saved = {u"Loal Stage: changed and saved"}, linked = {u"Link in path, not followed: {path}"};
     const auto notSaved = [](uint32_t e) { return u"Loal Stage: changed, not saved (error " + N(e) + u")"; };
@@ -146,11 +137,16 @@ TEST(FixLocalState, NoLinkBelowAnotherUsersProfileIsFollowedAndTheReadFileIsTheO
         {"the user's own file more than doubled", dense, false, O::Saved, C::NeedsRepair, R, saved},
     };
 #ifdef _WIN32
-    // Held without sharing, or (on Windows, not modelled by Wine) under an oplock: busy, tried again next run.
+    // Held without sharing, open for writing (which the read shares not), or (on Windows, not modelled by Wine)
+    // under an oplock: busy, tried again next run.
     rows.push_back({"a file another program holds without sharing", [](Tree& t) {
                         t.before = Snapshot(t.dir.path());
                         t.held = std::make_shared<testwin::HeldFile>(t.file, 0);
                     }, true, O::NotSaved, C::CannotRead, F, {u"Loal Stage: not saved (error 32)"}});  // ERROR_SHARING_VIOLATION
+    rows.push_back({"a file another program has open for writing", [](Tree& t) {
+                        const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+                        t.held = std::make_shared<testwin::HeldFile>(t.file, all, INFINITE, GENERIC_WRITE);
+                    }, true, O::NotSaved, C::CannotRead, F, rows.back().last});
 #endif
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

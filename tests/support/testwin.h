@@ -56,11 +56,12 @@ inline HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD style, HWND paren
     return w;
 }
 
-// A file another program holds open with the given sharing, let go after `ms`, or at the end of its scope.
+// A file another program holds open with the given sharing (and access), let go after `ms`, or at the end of its
+// scope.
 class HeldFile {
 public:
-    HeldFile(const std::filesystem::path& file, DWORD share, DWORD ms = INFINITE)
-        : file_(CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)), ms_(ms) {
+    HeldFile(const std::filesystem::path& file, DWORD share, DWORD ms = INFINITE, DWORD access = GENERIC_READ)
+        : file_(CreateFileW(file.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)), ms_(ms) {
         if (ms != INFINITE) thread_ = CreateThread(nullptr, 0, [](void* self) -> DWORD {
             Sleep(static_cast<HeldFile*>(self)->ms_);
             return CloseHandle(static_cast<HeldFile*>(self)->file_);
