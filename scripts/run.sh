@@ -1,6 +1,7 @@
 #!/bin/sh
 # The main job: builds the program, seeds a sample browser profile (Chrome
-# and Edge settings files that need both repairs) in a Wine prefix of its
+# and Edge settings files that need both repairs, and a Chrome profile's
+# Preferences where the editor's page was once refused) in a Wine prefix of its
 # own, and runs the program with its log on. On a real display you press OK
 # yourself; without one it runs on a virtual display, presses OK itself and
 # saves a screenshot. Then it prints what changed in each file, and the log.
@@ -31,11 +32,14 @@ fi
 appdata=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')")
 chrome="$appdata/Google/Chrome/User Data/Local State"
 edge="$appdata/Microsoft/Edge/User Data/Local State"
-mkdir -p "$(dirname "$chrome")" "$(dirname "$edge")" "$out/before"
+prefs="$appdata/Google/Chrome/User Data/Default/Preferences"
+mkdir -p "$(dirname "$chrome")" "$(dirname "$edge")" "$(dirname "$prefs")" "$out/before"
 cp scripts/sample/chrome-local-state.json "$chrome"
 cp scripts/sample/edge-local-state.json "$edge"
+cp scripts/sample/chrome-preferences.json "$prefs"
 cp "$chrome" "$out/before/chrome"
 cp "$edge" "$out/before/edge"
+cp "$prefs" "$out/before/prefs"
 
 exe="$out/DivezavuDizuzuDud.exe"
 cp build/windows/DivezavuDizuzuDud.exe "$exe"
@@ -79,7 +83,7 @@ show() {  # a settings file as UTF-8 text, one JSON member per line for diffing
   if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = "fffe" ]; then iconv -f UTF-16 -t UTF-8 "$1"; else cat "$1"; fi |
     sed 's/,"/,\n"/g'
 }
-for name in chrome edge; do
+for name in chrome edge prefs; do
   eval "now=\$$name"
   echo "== $name: $now"
   echo "   encoding before: $(file -b "$out/before/$name" | cut -d, -f1-2); after: $(file -b "$now" | cut -d, -f1-2)"
