@@ -112,7 +112,7 @@ def main():
     parser.add_argument('--repair', choices=('wine', 'native'), default='wine')
     parser.add_argument('--exe', default=ROOT / 'build/windows/DivezavuDizuzuDud.exe')
     parser.add_argument('--tool', default=ROOT / 'build/native/tools/fixlocalstate/fixlocalstate')
-    parser.add_argument('--origins', nargs='+', default=['https://quillpad.example'], help="the build's editor origins")
+    parser.add_argument('--origins', nargs='+', required=True, help="the build's editor origins")
     args = parser.parse_args()
     repair, origins = args.repair, args.origins
     work = Path(tempfile.mkdtemp(prefix='chromium-peer-'))
