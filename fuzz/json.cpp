@@ -22,18 +22,6 @@ using Doc = nlohmann::json;
 
 static void Check(bool ok) { if (!ok) std::abort(); }
 
-// The deepest nesting of a text nlohmann accepted.
-static int Depth(std::string_view text) {
-    int depth = 0, deepest = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            for (++i; text[i] != '"'; ++i) i += text[i] == '\\';
-        else if (text[i] == '{' || text[i] == '[') deepest = std::max(deepest, ++depth);
-        else if (text[i] == '}' || text[i] == ']') --depth;
-    }
-    return deepest;
-}
-
 static const std::vector<std::string> kOrigins = {"https://a.example", "https://b.example:8443"};
 
 // The grants' keys, as nlohmann paths, each with the value it must hold; an origin's entry under its default port
@@ -66,10 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     json::Value top;
     json::Ends ends(1);  // every object and array
     const bool ours = json::Scan(text, &top, &ends);
-    Doc doc = Doc::parse(text.begin(), text.end(), nullptr, false);
+    int deepest = 0;
+    Doc doc = Doc::parse(text.begin(), text.end(), [&](int depth, Doc::parse_event_t event, Doc&) {
+        if (event == Doc::parse_event_t::object_start || event == Doc::parse_event_t::array_start)
+            deepest = std::max(deepest, depth + 1);
+        return true;
+    }, false);
     const bool theirs = !doc.is_discarded();
     const bool nul = text.find('\0') != std::string_view::npos;
-    Check(ours == (theirs && !nul && Depth(text) <= json::kMaxDepth));
+    Check(ours == (theirs && !nul && deepest <= json::kMaxDepth));
     if (!ours) return 0;
     Check(text.find_first_not_of(" \t\r\n") == top.begin && text.find_last_not_of(" \t\r\n") + 1 == top.end);
     if (top.kind != json::Kind::Object) return 0;

@@ -5,7 +5,7 @@ it launches the editor's scheme; on the repaired profile it starts without reset
 launches the scheme with no prompt, and keeps the grants when it writes its files back: a check then finds nothing to do.
   --repair wine: the program under Wine, on the Chromium profile in the Wine user's local application data
   --repair native: the portable repair (fixlocalstate) on the profile's files"""
-import argparse, copy, http.server, json, os, pwd, shutil, signal, ssl, subprocess, sys, tempfile, threading, time
+import argparse, http.server, json, os, pwd, shutil, signal, ssl, subprocess, sys, tempfile, threading, time
 from pathlib import Path
 from urllib.parse import unquote, urlsplit
 
@@ -20,13 +20,8 @@ Promise.all([%d, %d].map(reach)).then(got => say(got.join(' ')))
 </script>"""
 
 
-def compact(value):
-    return json.dumps(value, separators=(',', ':'), sort_keys=True, ensure_ascii=False)
-
-
 def granted(prefs, origins):
     """The profile's settings as the repair must leave them."""
-    prefs = copy.deepcopy(prefs)
     for origin in origins:
         prefs.setdefault('protocol_handler', {}).setdefault('allowed_origin_protocol_pairs', {}) \
             .setdefault(origin, {})[SCHEME] = True
@@ -38,11 +33,6 @@ def granted(prefs, origins):
             for pattern in (origin + ',*', origin + ':443,*'):
                 entries.get(pattern, {}).update(setting=1)
     return prefs
-
-
-def grant_texts(origin):
-    """The grants as `"key":value`, the way the browser writes them."""
-    return ['"%s":%s' % (origin, compact({SCHEME: True}))] + ['"%s,*":{"setting":1}' % origin] * len(KINDS)
 
 
 def grants_of(prefs):
@@ -59,8 +49,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     """The editor's page over HTTPS, the helper over HTTP twice (on loopback, and as if on the local network)."""
     said, told = [], threading.Condition()
 
-    def log_message(self, *args):
-        pass
+    log_message = lambda *args: None
 
     def do_GET(self):
         url = urlsplit(self.path)
@@ -118,17 +107,12 @@ def visit(user_data, origin, work):
     return Handler.said[0], launches.read_text().splitlines() if launches.exists() else []
 
 
-def run(command):
-    print('$', ' '.join(map(str, command)), flush=True)
-    return subprocess.run(command, timeout=60).returncode
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--repair', choices=('wine', 'native'), default='wine')
     parser.add_argument('--exe', default=ROOT / 'build/windows/DivezavuDizuzuDud.exe')
     parser.add_argument('--tool', default=ROOT / 'build/native/tools/fixlocalstate/fixlocalstate')
-    parser.add_argument('--origins', nargs='+', default=['https://quillpad.example'], help="the build's editor origins")
+    parser.add_argument('--origins', nargs='+', required=True, help="the build's editor origins")
     args = parser.parse_args()
     repair, origins = args.repair, args.origins
     work = Path(tempfile.mkdtemp(prefix='chromium-peer-'))
@@ -140,13 +124,13 @@ def main():
                       Path.home() / '.cache/divezavudizuzudud/wineprefix')
         user_data = prefix / 'drive_c/users' / pwd.getpwuid(os.getuid()).pw_name / 'AppData/Local/Chromium/User Data'
         shutil.rmtree(user_data.parent, ignore_errors=True)
-        program = lambda mode: run([ROOT / 'scripts/wine-exec.sh', args.exe, '%s://%s=yes/' % (SCHEME, mode)])
     files = lambda: {p: p.read_bytes() for p in [user_data / 'Local State', *sorted(user_data.glob('*/Preferences'))]}
 
-    def repaired():
-        if repair == 'wine':
-            return program('silent')
-        return run([args.tool, *files()])
+    def program(mode):  # natively the portable repair, which has no check
+        command = ([ROOT / 'scripts/wine-exec.sh', args.exe, '%s://%s=yes/' % (SCHEME, mode)] if repair == 'wine'
+                   else [args.tool, *files()])
+        print('$', ' '.join(map(str, command)), flush=True)
+        return subprocess.run(command, timeout=60).returncode
 
     try:
         Handler.serve(work)
@@ -158,15 +142,17 @@ def main():
             'stats_version'].startswith(version + '-'), 'the browser no longer says its version as the program reads it'
         # A scheme excluded the old way: the program turns it off, and the browser keeps what it leaves.
         local_state['protocol_handler'] = {'excluded_schemes': {'afp': True, SCHEME: True}}
-        (user_data / 'Local State').write_text(compact(local_state), encoding='utf-8')
+        (user_data / 'Local State').write_text(json.dumps(local_state, separators=(',', ':'), sort_keys=True,
+                                                          ensure_ascii=False), encoding='utf-8')
 
         before = files()
-        assert repaired() == 0, 'the repair failed'
+        assert program('silent') == 0, 'the repair failed'
         after = files()
         for path in (p for p in after if p.name == 'Preferences'):
             got, want = json.loads(after[path]), granted(json.loads(before[path]), origins)
             assert got == want, 'repaired wrongly: %s\n%s\nwanted:\n%s' % (path, grants_of(got), grants_of(want))
-            assert all(t.encode() in after[path] for o in origins for t in grant_texts(o)), 'not as the browser writes'
+            texts = ['"%s":{"%s":true}' % (o, SCHEME) for o in origins] + ['"%s,*":{"setting":1}' % o for o in origins]
+            assert all(t.encode() in after[path] for t in texts), 'not as the browser writes'
 
         seen = visit(user_data, origins[0], work)
         assert seen == ('reached reached', [LAUNCH]), 'the grants did not act: %s' % (seen,)
@@ -176,17 +162,14 @@ def main():
             have, had = json.loads(kept[path]), json.loads(bytes)
             assert kept[path] != bytes, 'the browser did not write %s back' % path
             assert not key_paths(had) - key_paths(have), 'lost in %s: %s' % (path, key_paths(had) - key_paths(have))
-            if path.name == 'Preferences':
-                assert all(t.encode() in kept[path] for o in origins for t in grant_texts(o)), 'grants rewritten'
-                assert grants_of(have) == grants_of(had), 'grants changed: %s' % grants_of(have)
-            else:
-                assert have['protocol_handler'] == had['protocol_handler'], 'the browser changed protocol_handler'
+            ours = grants_of if path.name == 'Preferences' else lambda settings: settings['protocol_handler']
+            assert ours(have) == ours(had), 'the browser changed what the repair wrote: %s' % (ours(have),)
 
         # Nothing left to repair once the browser has run on the profile.
         if repair == 'wine':
             assert program('check') == 0, 'check=yes wants another repair after the browser ran'
         else:
-            assert repaired() == 0 and files() == kept, 'a second repair changed the files the browser wrote'
+            assert program('silent') == 0 and files() == kept, 'a second repair changed the files the browser wrote'
         print('chromium %s keeps the grants and acts on them (repair: %s)' % (version, repair))
     finally:
         shutil.rmtree(work, ignore_errors=True)

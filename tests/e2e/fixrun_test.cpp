@@ -60,7 +60,6 @@ HCURSOR CursorOver(HWND window) {
     return ci.hCursor;
 }
 
-// The control that has the keyboard in the window's thread.
 HWND FocusOf(HWND window) {
     GUITHREADINFO gti = {};
     gti.cbSize = sizeof gti;

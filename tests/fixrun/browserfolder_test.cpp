@@ -36,8 +36,7 @@ TEST(FixBrowserFolder, TheBrowsersVersionDecidesTheExperimentRule) {
     const std::u16string path = testfs::U16(file);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.stats + "|" + row.lastVersion.value_or("(none)"));
-        std::error_code ec;
-        fs::remove(userData / "Last Version", ec);
+        fs::remove(userData / "Last Version");
         if (row.lastVersion) testfs::WriteBytes(userData / "Last Version", *row.lastVersion);
         const std::string stats = row.stats.empty() ? "" : ",\"user_experience_metrics\":{\"stability\":{\"stats_version\":\"" +
                                                                     row.stats + "\"}}";
@@ -62,7 +61,6 @@ TEST(FixBrowserFolder, EachProfileInOrderNoLinkFollowedForAnotherUser) {
     const fs::path profile = dir / "profile", userData = profile / "User Data", outside = dir / "outside";
     fs::create_directories(outside);
     testfs::WriteBytes(outside / "Preferences", "{}");
-    std::vector<fs::path> repaired;
     for (const char* name : {"Profile 10", "Default", "Profile 2", "System Profile", "Profile 02", "Guest Profile", "Profile 3"}) {
         fs::create_directories(userData / name);
         if (std::string(name) == "Profile 3") continue;
@@ -82,8 +80,6 @@ TEST(FixBrowserFolder, EachProfileInOrderNoLinkFollowedForAnotherUser) {
     EXPECT_TRUE(FixBrowserFolder(localState, keep, testfs::U16(profile)));
     EXPECT_EQ(found(log), (Lines{u"文件存在：" + localState, u"文件存在：" + at("Default"), u"文件存在：" + at("Profile 2"),
                                  u"文件存在：" + at("Profile 10")}));
-    for (const char* name : {"System Profile", "Profile 02", "Guest Profile"})
-        EXPECT_EQ(testfs::ReadBytes(userData / name / "Preferences"), "{}") << name;
     std::vector<std::pair<std::u16string, CheckOutcome>> checked = CheckBrowserFolder(localState, testfs::U16(profile));
     EXPECT_EQ(checked, (decltype(checked){{localState, CheckOutcome::UpToDate}, {at("Default"), CheckOutcome::UpToDate},
                                           {at("Profile 2"), CheckOutcome::UpToDate}, {at("Profile 10"), CheckOutcome::UpToDate}}));
