@@ -148,7 +148,7 @@ protected:
         fs::copy_file(FromEnvironment("DZD_EXE"), exe);
         SetLanguage(0);  // the texts the dialog loads; their spelling is checked on its own
         // Browsers are told by their image name; a program on the same engine has its own.
-        for (const char* name : {"Chrome.exe", "msedge.exe", "code.exe"})
+        for (const char* name : {"Chrome.exe", "msedge.exe", "code.exe", "firefox.exe"})
             fs::copy_file(FromEnvironment("DZD_FAKE_BROWSER"), dir.path() / name);
         appData = _wgetenv(L"LOCALAPPDATA");
         chrome = appData + L"\\Google\\Chrome\\User Data\\Local State";
@@ -445,8 +445,10 @@ TEST_F(FixRun, UnattendedRunsAnswerByExitCodeAndStandardOutput) {
 // browser, which keeps every mode.)
 TEST_F(FixRun, APagesLinkNeverRunsUnattended) {
     testfs::WriteBytes(chrome, kChromeBefore);
-    for (const std::wstring pairs : {L"log=yes&silent=yes", L"check=yes&allusers=yes&log=yes"}) {
-        Process browser(dir.path() / "Chrome.exe", L"--start=vezoverove://" + pairs + L"/");
+    // A browser the run does not repair hands over links too.
+    for (const auto& [image, pairs] : {std::pair<const char*, std::wstring>{"Chrome.exe", L"log=yes&silent=yes"},
+                                       {"firefox.exe", L"check=yes&allusers=yes&log=yes"}}) {
+        Process browser(dir.path() / image, L"--start=vezoverove://" + pairs + L"/");
         HWND dialog = nullptr;
         for (int i = 0; i < 300 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(50))
             dialog = FindWindowW(nullptr, W(TitleText).c_str());
