@@ -466,7 +466,7 @@ TEST_F(FixRun, APagesLinkNeverRunsUnattended) {
 // pipe and as text to a console, and leaves the run's exit code in %errorlevel%; Ctrl+C does not cut the run short.
 TEST_F(FixRun, TheConsoleTwinGivesTheRunsLinesAndExitCode) {
     fs::copy_file(FromEnvironment("DZD_COM"), dir.path() / "DivezavuDizuzuDud.com");
-    const fs::path cmd = _wgetenv(L"ComSpec");
+    const fs::path cmd = fs::path(_wgetenv(L"SystemRoot")) / L"System32" / L"cmd.exe";
     const std::wstring in = L"/v:on /c cd /d \"" + dir.path().wstring() + L"\" & DivezavuDizuzuDud ";
     const struct { std::string before; bool locked; DWORD code; std::string state; } cases[] = {
         {kChromeAfter, false, 0, "up to date"}, {kChromeBefore, false, 10, "needs repair"},
